@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# The emulator that ctest runs Windows programs through:
+#   wine-run.sh RIG program.exe [args...]   run a program in the rig's prefix
+#   wine-run.sh RIG --prepare               create the prefix (done once, under a lock)
+#   wine-run.sh RIG --stop                  shut the rig's wineserver down
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=wine-env.sh
+source "$here/wine-env.sh" "$1"
+shift
+
+prepare() {
+  exec 9>"$rig/.lock"
+  flock 9
+  if [ ! -f "$WINEPREFIX/.rig-ready" ]; then
+    mkdir -p "$HOME/Desktop"  # so Wine links the Desktop folder alone, not all of $HOME
+    wineboot -i >/dev/null 2>&1 || true
+    wineserver -w
+    # The window's font is 굴림 (Gulim), which Wine lacks; Nanum Gothic draws the same Hangul.
+    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'Gulim' /d 'NanumGothic' /f >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$(printf '\xea\xb5\xb4\xeb\xa6\xbc')" /d 'NanumGothic' /f >/dev/null 2>&1
+    wineserver -w
+    touch "$WINEPREFIX/.rig-ready"
+  fi
+  flock -u 9
+}
+
+case "${1:-}" in
+  --prepare) prepare ;;
+  --stop) wineserver -k 2>/dev/null || true ;;
+  *) prepare; exec wine "$@" ;;
+esac

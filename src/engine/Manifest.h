@@ -1,0 +1,46 @@
+#pragma once
+// The install manifest "install.inf": [files] lists what to install, in order; [info] names the
+// two optional extra files. All texts are in the ANSI code page.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct TManifest {
+  std::vector<std::string> Files;
+  std::string LicFile;
+  std::string MsgFile;
+};
+
+// The platform's profile reader, as the manifest rules use it.
+class TProfileReader {
+ public:
+  virtual ~TProfileReader() = default;
+  // The keys of a section in file order, a repeated key once per occurrence; none when the
+  // section is absent.
+  virtual std::vector<std::string> SectionKeys(std::string_view Section) = 0;
+  // The value of the first entry of Key in Section; "" when absent.
+  virtual std::string Value(std::string_view Section, std::string_view Key) = 0;
+};
+
+// Compares two ANSI (code page 949) names without regard to the case of Latin letters. Bytes of
+// a double-byte character are compared as they are: a trail byte may look like a letter.
+bool SameAnsiText(std::string_view A, std::string_view B);
+
+// A section as "name=value" lines, one per key in file order.
+std::vector<std::string> ReadSectionLines(TProfileReader& Reader, std::string_view Section);
+
+// The value of the first line whose name (the text before its first "=") equals Name without
+// regard to case; "" when there is none.
+std::string ValueOfName(const std::vector<std::string>& Lines, std::string_view Name);
+
+// Fills Manifest from the reader's [files] and [info]: for each [files] line, in order, the value
+// of the first line of that name, when it is not empty. Files is cleared first.
+void ReadManifest(TProfileReader& Reader, TManifest& Manifest);
+
+#ifdef _WIN32
+// Reads the downloaded manifest copy at Path (an ANSI path). Raises EInstallerError
+// "Cannot open file \"<Path>\". <reason>" when the file can't be opened for reading; a file that
+// opens but holds no usable entries simply gives empty results.
+void LoadManifest(const std::string& Path, TManifest& Manifest);
+#endif

@@ -1,0 +1,75 @@
+#pragma once
+// One move-only owner for every kind of Win32 handle: a traits class says what is invalid and
+// how to close, so kernel handles, registry keys, modules and GDI objects share one template.
+
+#include <windows.h>
+
+#include <utility>
+
+template <typename Traits>
+class TUniqueHandle {
+ public:
+  using Type = typename Traits::Type;
+
+  TUniqueHandle() noexcept = default;
+  explicit TUniqueHandle(Type Value) noexcept : Value_(Value) {}
+  TUniqueHandle(TUniqueHandle&& Other) noexcept : Value_(Other.Release()) {}
+  TUniqueHandle& operator=(TUniqueHandle&& Other) noexcept {
+    if (this != &Other) Reset(Other.Release());
+    return *this;
+  }
+  TUniqueHandle(const TUniqueHandle&) = delete;
+  TUniqueHandle& operator=(const TUniqueHandle&) = delete;
+  ~TUniqueHandle() { Reset(); }
+
+  Type Get() const noexcept { return Value_; }
+  explicit operator bool() const noexcept { return Value_ != Traits::Invalid(); }
+  // For functions that return the handle through an out parameter; closes the old one first.
+  Type* Put() noexcept {
+    Reset();
+    return &Value_;
+  }
+  Type Release() noexcept { return std::exchange(Value_, Traits::Invalid()); }
+  void Reset(Type Value = Traits::Invalid()) noexcept {
+    if (Value_ != Traits::Invalid()) Traits::Close(Value_);
+    Value_ = Value;
+  }
+
+ private:
+  Type Value_ = Traits::Invalid();
+};
+
+struct TFileHandleTraits {
+  using Type = HANDLE;
+  static Type Invalid() noexcept { return INVALID_HANDLE_VALUE; }
+  static void Close(Type h) noexcept { CloseHandle(h); }
+};
+using TFileHandle = TUniqueHandle<TFileHandleTraits>;
+
+struct TKernelHandleTraits {
+  using Type = HANDLE;
+  static Type Invalid() noexcept { return nullptr; }
+  static void Close(Type h) noexcept { CloseHandle(h); }
+};
+using TKernelHandle = TUniqueHandle<TKernelHandleTraits>;
+
+struct TRegKeyTraits {
+  using Type = HKEY;
+  static Type Invalid() noexcept { return nullptr; }
+  static void Close(Type h) noexcept { RegCloseKey(h); }
+};
+using TRegKey = TUniqueHandle<TRegKeyTraits>;
+
+struct TModuleTraits {
+  using Type = HMODULE;
+  static Type Invalid() noexcept { return nullptr; }
+  static void Close(Type h) noexcept { FreeLibrary(h); }
+};
+using TModule = TUniqueHandle<TModuleTraits>;
+
+struct TGdiObjectTraits {
+  using Type = HGDIOBJ;
+  static Type Invalid() noexcept { return nullptr; }
+  static void Close(Type h) noexcept { DeleteObject(h); }
+};
+using TGdiObject = TUniqueHandle<TGdiObjectTraits>;

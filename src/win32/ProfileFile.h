@@ -1,0 +1,23 @@
+#pragma once
+// The platform's profile (INI) reader on one file, through GetPrivateProfileStringA.
+
+#include <string>
+
+#include "engine/Manifest.h"
+
+class TProfileFile final : public TProfileReader {
+ public:
+  explicit TProfileFile(std::string FileName) : FileName_(std::move(FileName)) {}
+
+  // Reads into a buffer that starts at kKeyListChars and doubles until the whole list fits, so no
+  // key of a long section is lost.
+  std::vector<std::string> SectionKeys(std::string_view Section) override;
+  // Cut to its first kValueChars - 1 characters.
+  std::string Value(std::string_view Section, std::string_view Key) override;
+
+  static constexpr unsigned kKeyListChars = 16384;
+  static constexpr unsigned kValueChars = 2048;
+
+ private:
+  std::string FileName_;
+};

@@ -1,0 +1,70 @@
+#include "win32/TestFiles.h"
+
+#include <shellapi.h>
+
+#include <stdexcept>
+
+void WriteBytes(const std::string& Path, std::string_view Bytes) {
+  HANDLE f = CreateFileA(Path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (f == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot create " + Path);
+  DWORD Written = 0;
+  const BOOL Ok = WriteFile(f, Bytes.data(), static_cast<DWORD>(Bytes.size()), &Written, nullptr);
+  CloseHandle(f);
+  if (!Ok || Written != Bytes.size()) throw std::runtime_error("cannot write " + Path);
+}
+
+std::string ReadBytes(const std::string& Path) {
+  HANDLE f = CreateFileA(Path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (f == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot open " + Path);
+  std::string Bytes;
+  char Chunk[65536];
+  DWORD Read = 0;
+  while (ReadFile(f, Chunk, sizeof Chunk, &Read, nullptr) && Read > 0) Bytes.append(Chunk, Read);
+  CloseHandle(f);
+  return Bytes;
+}
+
+bool FileExistsA(const std::string& Path) {
+  const DWORD a = GetFileAttributesA(Path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string TempPathA() {
+  char Buffer[MAX_PATH + 1] = {};
+  GetTempPathA(MAX_PATH, Buffer);
+  return Buffer;
+}
+
+TTestFolder::TTestFolder() {
+  static unsigned Counter = 0;
+  const std::string Base = TempPathA() + "vtest-" + std::to_string(GetCurrentProcessId()) + "-";
+  do {
+    Path_ = Base + std::to_string(++Counter) + "\\";
+  } while (!CreateDirectoryA(Path_.c_str(), nullptr));
+}
+
+TTestFolder::~TTestFolder() {
+  // SHFileOperation wants a list ended by two zeros, without the trailing backslash.
+  std::string From = Path_.substr(0, Path_.size() - 1);
+  From.push_back('\0');
+  From.push_back('\0');
+  SHFILEOPSTRUCTA Op = {};
+  Op.wFunc = FO_DELETE;
+  Op.pFrom = From.c_str();
+  Op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
+  SHFileOperationA(&Op);
+}
+
+TScopedEnv::TScopedEnv(const char* Name, const char* Value) : Name_(Name) {
+  char Buffer[32768];
+  const DWORD n = GetEnvironmentVariableA(Name, Buffer, sizeof Buffer);
+  HadOld_ = n > 0 && n < sizeof Buffer;
+  if (HadOld_) Old_.assign(Buffer, n);
+  SetEnvironmentVariableA(Name, Value);
+}
+
+TScopedEnv::~TScopedEnv() {
+  SetEnvironmentVariableA(Name_.c_str(), HadOld_ ? Old_.c_str() : nullptr);
+}

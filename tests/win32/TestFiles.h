@@ -1,0 +1,40 @@
+#pragma once
+// Files and folders that Wine tests write, in the prefix's temporary folder.
+
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+// Writes Bytes as they are (no conversion) to an ANSI path.
+void WriteBytes(const std::string& Path, std::string_view Bytes);
+std::string ReadBytes(const std::string& Path);
+bool FileExistsA(const std::string& Path);
+std::string TempPathA();
+
+// A new empty folder in the temporary folder, removed with all it holds when the test ends.
+class TTestFolder {
+ public:
+  TTestFolder();
+  ~TTestFolder();
+  TTestFolder(const TTestFolder&) = delete;
+  TTestFolder& operator=(const TTestFolder&) = delete;
+  // The folder's path, ending in a backslash.
+  const std::string& Path() const { return Path_; }
+  std::string operator/(std::string_view Name) const { return Path_ + std::string(Name); }
+
+ private:
+  std::string Path_;
+};
+
+// Sets an environment variable of this process for one scope, restoring the old value after.
+class TScopedEnv {
+ public:
+  TScopedEnv(const char* Name, const char* Value);
+  ~TScopedEnv();
+
+ private:
+  std::string Name_;
+  std::string Old_;
+  bool HadOld_ = false;
+};
