@@ -1,0 +1,63 @@
+#pragma once
+// The application object: COM for the main thread, the title, the message loop with its idle
+// step, the pump without idle, and the error box that every window procedure's barrier uses.
+
+#include <windows.h>
+
+#include <exception>
+#include <functional>
+#include <stdexcept>
+#include <string>
+
+class TApplication {
+ public:
+  TApplication() = default;
+  TApplication(const TApplication&) = delete;
+  TApplication& operator=(const TApplication&) = delete;
+  ~TApplication();
+
+  // Starts COM in the single-threaded apartment; remembers whether it did, to end it later.
+  void Initialize();
+  // Ends COM if Initialize started it. Called at the end of the program, after the window is gone.
+  void Finalize();
+
+  const std::wstring& Title() const { return Title_; }
+  void SetTitle(std::wstring Title);
+
+  // Dispatches messages until a quit message arrives; whenever the queue is empty runs OnIdle,
+  // then waits. An error escaping OnIdle goes to the error box and the loop goes on.
+  void Run();
+  // Dispatches every waiting message, a quit message included (it marks the application as
+  // ending), and returns without the idle step.
+  void ProcessMessages();
+  bool Terminated() const { return Terminated_; }
+  void Terminate();
+
+  // The error box: caption the title, the error's text (ErrorBoxText), OK, the error icon.
+  void ShowException(const std::exception& Error);
+  // The barrier for code called from a window procedure or a callback: runs Body, and shows any
+  // error that escapes it. Never throws.
+  template <typename Body>
+  void Guard(Body&& body) noexcept {
+    try {
+      body();
+    } catch (const std::exception& e) {
+      ShowException(e);
+    } catch (...) {
+      ShowException(std::runtime_error("Unknown error"));
+    }
+  }
+
+  // The window whose destruction ends the application; owner of error boxes.
+  HWND MainWindow = nullptr;
+  std::function<void()> OnIdle;
+
+ private:
+  bool ProcessMessage();
+
+  std::wstring Title_;
+  bool ComStarted_ = false;
+  bool Terminated_ = false;
+};
+
+extern TApplication Application;
