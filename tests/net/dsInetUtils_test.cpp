@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "PrintU16.h"
+
 #include <deque>
+#include <ostream>
 #include <set>
 
 namespace {
@@ -11,6 +14,9 @@ struct MappingCase {
   std::u16string Path;
   std::u16string Url;
   std::u16string Local;
+  friend void PrintTo(const MappingCase& c, std::ostream* os) {
+    *os << '"' << Printable(c.Path) << '"';
+  }
 };
 
 class PathMapping : public testing::TestWithParam<MappingCase> {};

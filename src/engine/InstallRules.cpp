@@ -1,0 +1,97 @@
+#include "engine/InstallRules.h"
+
+#include <array>
+#include <cstdio>
+
+namespace {
+
+constexpr std::u16string_view kForbiddenChars = u"<>\"|?*:";
+
+char16_t Upper(char16_t c) { return (c >= u'a' && c <= u'z') ? c - u'a' + u'A' : c; }
+
+bool SameAsciiText(std::u16string_view A, std::u16string_view B) {
+  if (A.size() != B.size()) return false;
+  for (size_t i = 0; i < A.size(); ++i)
+    if (Upper(A[i]) != Upper(B[i])) return false;
+  return true;
+}
+
+// What Windows makes of a segment: trailing dots and blanks are dropped.
+std::u16string_view Trimmed(std::u16string_view Segment) {
+  while (!Segment.empty() && (Segment.back() == u'.' || Segment.back() == u' '))
+    Segment.remove_suffix(1);
+  return Segment;
+}
+
+bool IsParentSegment(std::u16string_view Segment) {
+  if (!Trimmed(Segment).empty()) return false;
+  size_t Dots = 0;
+  for (char16_t c : Segment) Dots += c == u'.';
+  return Dots >= 2;
+}
+
+bool IsDeviceName(std::u16string_view Segment) {
+  // The device is named by the text before the first dot, blanks at its end ignored.
+  std::u16string_view Base = Segment.substr(0, Segment.find(u'.'));
+  while (!Base.empty() && Base.back() == u' ') Base.remove_suffix(1);
+  for (std::u16string_view Name : {u"CON", u"PRN", u"AUX", u"NUL"})
+    if (SameAsciiText(Base, Name)) return true;
+  // Windows takes the superscript digits 1, 2 and 3 for port numbers as well.
+  const auto IsPortDigit = [](char16_t c) {
+    return (c >= u'1' && c <= u'9') || c == u'\u00B9' || c == u'\u00B2' || c == u'\u00B3';
+  };
+  if (Base.size() == 4 && IsPortDigit(Base[3]))
+    for (std::u16string_view Name : {u"COM", u"LPT"})
+      if (SameAsciiText(Base.substr(0, 3), Name)) return true;
+  return false;
+}
+
+}  // namespace
+
+bool IsInstallablePath(std::u16string_view LocalPath) {
+  if (LocalPath.empty() || LocalPath.substr(0, 2) == u"\\\\") return false;
+  for (char16_t c : LocalPath)
+    if (c < 0x20 || c == 0x7F || kForbiddenChars.find(c) != std::u16string_view::npos) return false;
+  size_t Start = 0;
+  for (;;) {
+    const size_t End = LocalPath.find(u'\\', Start);
+    const std::u16string_view Segment = LocalPath.substr(Start, End - Start);
+    if (IsParentSegment(Segment) || IsDeviceName(Segment)) return false;
+    if (End == std::u16string_view::npos) return true;
+    Start = End + 1;
+  }
+}
+
+std::string CounterText(int Position, int Total) {
+  std::array<char, 32> Buffer{};
+  std::snprintf(Buffer.data(), Buffer.size(), "%d / %d", Position, Total);
+  return Buffer.data();
+}
+
+std::string ByteSizeText(std::uint64_t Bytes, std::string_view Separator) {
+  const std::string Digits = std::to_string(Bytes);
+  std::string Text;
+  for (size_t i = 0; i < Digits.size(); ++i) {
+    if (i > 0 && (Digits.size() - i) % 3 == 0) Text += Separator;
+    Text += Digits[i];
+  }
+  return Text + " Byte";
+}
+
+std::string FailureText(const TInstallFailure& Failure) {
+  using TKind = TInstallFailure::TKind;
+  switch (Failure.Kind) {
+    case TKind::None:
+      return {};
+    case TKind::Download: {
+      std::string Text = "파일을 받지 못했습니다: " + Failure.Path;
+      if (Failure.HttpStatus != 0) Text += " (HTTP " + std::to_string(Failure.HttpStatus) + ")";
+      return Text;
+    }
+    case TKind::BadPath:
+      return "잘못된 파일 경로입니다: " + Failure.Path;
+    case TKind::NoFiles:
+      return "설치할 파일이 없습니다.";
+  }
+  return {};
+}

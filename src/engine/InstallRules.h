@@ -1,0 +1,36 @@
+#pragma once
+// The install engine's rules that need no platform: which relative paths may be installed, and
+// the texts that the progress and completion pages show.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// A relative path from the manifest, in its local form (backslashes), may be installed only when
+// no part of it can lead out of the install folder or name something other than a plain file:
+// no ".." segment (Windows drops a segment's trailing dots and blanks, so "..." and ".. " count),
+// no ":" (drives, alternate data streams), no leading "\\" pair, no control character or any of
+// <>"|?*, and no segment that is a reserved device name (CON, PRN, AUX, NUL, COM1-9, LPT1-9,
+// with or without an extension). The canonical full path is checked by the caller as well.
+bool IsInstallablePath(std::u16string_view LocalPath);
+
+// "%d / %d"
+std::string CounterText(int Position, int Total);
+
+// Digits grouped in threes with Separator, then " Byte": "1,234,567 Byte", "0 Byte".
+std::string ByteSizeText(std::uint64_t Bytes, std::string_view Separator);
+
+// Why a run ended with false, kept for the completion page. Paths are UTF-8, as listed.
+struct TInstallFailure {
+  enum class TKind { None, Download, BadPath, NoFiles };
+  TKind Kind = TKind::None;
+  std::string Path;
+  int HttpStatus = 0;  // the server's error status of a failed download, 0 when it sent none
+};
+
+// The completion page's second line for a failed run, e.g.
+// "파일을 받지 못했습니다: Update\b.dll (HTTP 404)"; "" when Kind is None.
+std::string FailureText(const TInstallFailure& Failure);
+
+// The completion page's first line after a failed run.
+inline constexpr std::string_view kIncompleteText = "프로그램 설치를 완료하지 못했습니다.";

@@ -1,0 +1,82 @@
+#include "engine/InstallRules.h"
+
+#include <gtest/gtest.h>
+
+#include "PrintU16.h"
+
+namespace {
+
+struct PathCase {
+  std::u16string Path;
+  bool Installable;
+  friend void PrintTo(const PathCase& c, std::ostream* os) {
+    *os << '"' << Printable(c.Path) << '"';
+  }
+};
+
+class InstallablePath : public testing::TestWithParam<PathCase> {};
+
+TEST_P(InstallablePath, RefusesWhatCouldLeaveTheInstallFolder) {
+  EXPECT_EQ(IsInstallablePath(GetParam().Path), GetParam().Installable);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Refused, InstallablePath,
+    testing::Values(PathCase{u"", false}, PathCase{u"..", false}, PathCase{u"..\\x", false},
+                    PathCase{u"a\\..\\..\\x", false}, PathCase{u"...\\x", false},
+                    PathCase{u".. \\x", false}, PathCase{u"a\\. .\\x", false},
+                    PathCase{u"a\\..", false}, PathCase{u"a:b", false}, PathCase{u"C:x", false},
+                    PathCase{u"C:\\Windows\\x.dll", false}, PathCase{u"\\\\srv\\s\\x", false},
+                    PathCase{u"\\\\?\\C:\\x", false}, PathCase{u"a\x01.txt", false},
+                    PathCase{u"a\tb", false}, PathCase{u"a<b", false}, PathCase{u"a>b", false},
+                    PathCase{u"a\"b", false}, PathCase{u"a|b", false}, PathCase{u"a?b", false},
+                    PathCase{u"a*b", false}, PathCase{u"CON", false}, PathCase{u"con", false},
+                    PathCase{u"nul.txt", false}, PathCase{u"Update\\aux.dll", false},
+                    PathCase{u"PRN \\x", false}, PathCase{u"COM1", false},
+                    PathCase{u"lpt9.log", false}, PathCase{u"COM\u00B9", false},
+                    PathCase{u"nul\\x.txt", false}),
+    [](const testing::TestParamInfo<PathCase>& Info) {
+      return "Case" + std::to_string(Info.index);
+    });
+
+INSTANTIATE_TEST_SUITE_P(Accepted, InstallablePath,
+                         testing::Values(PathCase{u"VelquorManager.exe", true},
+                                         PathCase{u"a..b.txt", true}, PathCase{u"..a", true},
+                                         PathCase{u"a..", true}, PathCase{u"\\lead.txt", true},
+                                         PathCase{u"Update\\Lib\\b.dll", true},
+                                         PathCase{u".\\x", true}, PathCase{u"a\\\\b", true},
+                                         PathCase{u"CONSOLE.txt", true}, PathCase{u"COM10", true},
+                                         PathCase{u"COM0", true}, PathCase{u"LPT", true},
+                                         PathCase{u"nullable.dll", true},
+                                         PathCase{u"도움말\\사용 설명서 100%.txt", true}),
+                         [](const testing::TestParamInfo<PathCase>& Info) {
+                           return "Case" + std::to_string(Info.index);
+                         });
+
+TEST(CounterText, IsPositionSlashTotal) {
+  EXPECT_EQ(CounterText(1, 4), "1 / 4");
+  EXPECT_EQ(CounterText(12, 12), "12 / 12");
+}
+
+TEST(ByteSizeText, GroupsDigitsInThreesWithTheSeparator) {
+  EXPECT_EQ(ByteSizeText(0, ","), "0 Byte");
+  EXPECT_EQ(ByteSizeText(999, ","), "999 Byte");
+  EXPECT_EQ(ByteSizeText(1000, ","), "1,000 Byte");
+  EXPECT_EQ(ByteSizeText(1234567, ","), "1,234,567 Byte");
+  EXPECT_EQ(ByteSizeText(4294967295u, ","), "4,294,967,295 Byte");
+  EXPECT_EQ(ByteSizeText(1234567, "."), "1.234.567 Byte");
+  EXPECT_EQ(ByteSizeText(1234567, ""), "1234567 Byte");
+}
+
+TEST(FailureText, NamesTheCause) {
+  using TKind = TInstallFailure::TKind;
+  EXPECT_EQ(FailureText({TKind::None, "", 0}), "");
+  EXPECT_EQ(FailureText({TKind::Download, "install.inf", 0}),
+            "파일을 받지 못했습니다: install.inf");
+  EXPECT_EQ(FailureText({TKind::Download, "Update\\b.dll", 404}),
+            "파일을 받지 못했습니다: Update\\b.dll (HTTP 404)");
+  EXPECT_EQ(FailureText({TKind::BadPath, "..\\x", 0}), "잘못된 파일 경로입니다: ..\\x");
+  EXPECT_EQ(FailureText({TKind::NoFiles, "", 0}), "설치할 파일이 없습니다.");
+}
+
+}  // namespace
