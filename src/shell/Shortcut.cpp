@@ -1,0 +1,72 @@
+#include "shell/Shortcut.h"
+
+#include <windows.h>
+#include <objidl.h>
+#include <shlobj.h>
+#include <wrl/client.h>
+
+#include "win32/Error.h"
+#include "win32/Registry.h"
+#include "win32/SystemError.h"
+#include "win32/Text.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+// In-process or local server, as the shell link class may be offered either way.
+constexpr DWORD kShellLinkClassContext = CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER;
+static_assert(kShellLinkClassContext == 5);
+
+struct TShellLink {
+  ComPtr<IShellLinkA> Link;
+  ComPtr<IPersistFile> File;
+};
+
+TShellLink CreateShellLink() {
+  ComPtr<IUnknown> Object;
+  const HRESULT Result = CoCreateInstance(CLSID_ShellLink, nullptr, kShellLinkClassContext,
+                                          IID_PPV_ARGS(Object.GetAddressOf()));
+  if (FAILED(Result)) throw EInstallerError(OleErrorMessage(Result));
+  TShellLink Shell;
+  if (FAILED(Object.As(&Shell.Link)) || FAILED(Object.As(&Shell.File))) {
+    throw EInstallerError("Interface not supported");
+  }
+  return Shell;
+}
+
+// The folder of a registry-backed location, "" when there is none. The keys are closed on
+// return, before anything is written.
+std::string ReadShortcutFolder(ShortcutLocation Location, const std::string& SubFolder) {
+  const TShortcutFolderKey Where = ShortcutFolderKey(Location);
+  if (Where.BaseKey.empty()) return {};
+  const TRegKey Base =
+      CreateOrOpenRegKey(HKEY_CURRENT_USER, std::string(Where.BaseKey), KEY_ALL_ACCESS);
+  if (Location == slCustom) return SubFolder;
+  if (!Base) return {};
+  const TRegKey Folders = OpenRegKey(Base.Get(), std::string(Where.SubKey), KEY_ALL_ACCESS);
+  return ReadRegString(Folders.Get(), std::string(Where.ValueName));
+}
+
+}  // namespace
+
+void CreateShortcut(const std::string& Target, ShortcutLocation Location,
+                    const std::string& SubFolder, const std::string& WorkingDir,
+                    const std::string& Arguments, const std::string& Description,
+                    std::string& LinkPath) {
+  const TShellLink Shell = CreateShellLink();
+  // The platform's answers are not examined: a refused step leaves a shortcut that lacks it.
+  Shell.Link->SetPath(Target.c_str());
+  Shell.Link->SetArguments(Arguments.c_str());
+  Shell.Link->SetDescription(Description.c_str());
+
+  const std::string LinkName = ShortcutLinkName(Target);
+  const std::string Folder = ReadShortcutFolder(Location, SubFolder);
+  if (Folder.empty()) return;
+
+  const std::string Path = ShortcutFilePath(Folder, Location, SubFolder, LinkName);
+  Shell.Link->SetWorkingDirectory(ShortcutWorkingDir(Target, WorkingDir).c_str());
+  const std::wstring WidePath = AnsiToWide(Path);
+  Shell.File->Save(WidePath.c_str(), FALSE);
+  LinkPath = WideToAnsi(WidePath);
+}
