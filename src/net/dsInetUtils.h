@@ -1,6 +1,7 @@
 #pragma once
 // dsInetUtils: the download transport's helpers. Relative paths from the manifest map to their URL
-// form and their local form; MakeTempFileName names a free file in the temporary folder.
+// form and their local form; MakeTempFileName names a free file in the temporary folder. The
+// download session TURLDownload belongs to this unit too and has its own file, URLDownload.h.
 
 #include <string>
 #include <string_view>
