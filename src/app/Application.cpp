@@ -5,10 +5,17 @@
 #include <stdexcept>
 
 #include "app/ErrorText.h"
+#include "app/res/ResourceIds.h"
 #include "win32/MessagePump.h"
 #include "win32/Text.h"
 
 TApplication Application;
+
+namespace {
+
+constexpr wchar_t kApplicationClass[] = L"TApplication";
+
+}  // namespace
 
 void ProcessMessages() { Application.ProcessMessages(); }
 
@@ -17,11 +24,56 @@ TApplication::~TApplication() { Finalize(); }
 void TApplication::Initialize() { ComStarted_ = SUCCEEDED(CoInitialize(nullptr)); }
 
 void TApplication::Finalize() {
+  if (Handle_) DestroyWindow(Handle_);
+  Handle_ = nullptr;
   if (ComStarted_) CoUninitialize();
   ComStarted_ = false;
 }
 
-void TApplication::SetTitle(std::wstring Title) { Title_ = std::move(Title); }
+void TApplication::SetTitle(std::wstring Title) {
+  Title_ = std::move(Title);
+  if (Handle_) SetWindowTextW(Handle_, Title_.c_str());
+}
+
+HWND TApplication::Handle() {
+  if (Handle_) return Handle_;
+  const HINSTANCE Instance = GetModuleHandleW(nullptr);
+  WNDCLASSEXW Class = {};
+  Class.cbSize = sizeof Class;
+  Class.lpfnWndProc = WindowProc;
+  Class.hInstance = Instance;
+  Class.hIcon = LoadIconW(Instance, MAKEINTRESOURCEW(IDI_MAINICON));
+  Class.lpszClassName = kApplicationClass;
+  RegisterClassExW(&Class);
+  // Visible but without size: a taskbar button needs a visible unowned window.
+  Handle_ = CreateWindowExW(0, kApplicationClass, Title_.c_str(), WS_POPUP | WS_SYSMENU,
+                            GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 0,
+                            0, nullptr, nullptr, Instance, nullptr);
+  if (Handle_) ShowWindow(Handle_, SW_SHOWNOACTIVATE);
+  return Handle_;
+}
+
+LRESULT CALLBACK TApplication::WindowProc(HWND Window, UINT Message, WPARAM wParam,
+                                          LPARAM lParam) noexcept {
+  switch (Message) {
+    case WM_ACTIVATE:
+      // Activation through the taskbar lands here; pass it on to the window the user works in.
+      if (LOWORD(wParam) != WA_INACTIVE) {
+        HWND Popup = GetLastActivePopup(Window);
+        if (Popup && Popup != Window && IsWindowEnabled(Popup)) SetActiveWindow(Popup);
+      }
+      return 0;
+    case WM_SYSCOMMAND:
+      if ((wParam & 0xFFF0) == SC_CLOSE) {
+        if (Application.MainWindow) PostMessageW(Application.MainWindow, WM_CLOSE, 0, 0);
+        return 0;
+      }
+      break;
+    default:
+      break;
+  }
+  return DefWindowProcW(Window, Message, wParam, lParam);
+}
 
 void TApplication::Terminate() { PostQuitMessage(0); }
 
@@ -30,6 +82,8 @@ bool TApplication::ProcessMessage() {
   if (!PeekMessageW(&Msg, nullptr, 0, 0, PM_REMOVE)) return false;
   if (Msg.message == WM_QUIT) {
     Terminated_ = true;
+  } else if (MainWindow && IsDialogMessageW(MainWindow, &Msg)) {
+    // Tab and the arrow keys move the focus between the main window's controls.
   } else {
     TranslateMessage(&Msg);
     DispatchMessageW(&Msg);

@@ -23,6 +23,9 @@ class TApplication {
 
   const std::wstring& Title() const { return Title_; }
   void SetTitle(std::wstring Title);
+  // The application's own window: never seen itself (no size), it owns the main window and
+  // carries the title, so the taskbar lists the program under the title. Created on first use.
+  HWND Handle();
 
   // Dispatches messages until a quit message arrives; whenever the queue is empty runs OnIdle,
   // then waits. An error escaping OnIdle goes to the error box and the loop goes on.
@@ -54,8 +57,11 @@ class TApplication {
 
  private:
   bool ProcessMessage();
+  static LRESULT CALLBACK WindowProc(HWND Window, UINT Message, WPARAM wParam,
+                                     LPARAM lParam) noexcept;
 
   std::wstring Title_;
+  HWND Handle_ = nullptr;
   bool ComStarted_ = false;
   bool Terminated_ = false;
 };

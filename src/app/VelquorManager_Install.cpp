@@ -1,0 +1,52 @@
+// The installer's entry point: harden the DLL search, start the application, create the window
+// and run its message loop until the window is closed.
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <exception>
+#include <memory>
+
+#include "app/Application.h"
+#include "app/fmMain.h"
+
+namespace {
+
+// Before anything can load a DLL: search System32 only, and never the folder the installer was
+// started from (a download folder full of strangers' files). SetDefaultDllDirectories is looked
+// up because systems without the update that brought it lack the export.
+void HardenDllSearch() {
+  using TSetDefaultDllDirectories = BOOL(WINAPI*)(DWORD);
+  if (HMODULE Kernel = GetModuleHandleW(L"kernel32.dll")) {
+    auto SetDefault = reinterpret_cast<TSetDefaultDllDirectories>(
+        reinterpret_cast<void (*)()>(GetProcAddress(Kernel, "SetDefaultDllDirectories")));
+    if (SetDefault) SetDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  }
+  SetDllDirectoryW(L"");
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  HardenDllSearch();
+  Application.Initialize();
+  Application.SetTitle(L"Velquor 매니저 설치");
+  const INITCOMMONCONTROLSEX Controls = {sizeof Controls, ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&Controls);
+  Application.Guard([] {
+    auto Form = std::make_unique<TInstForm>();
+    Application.MainWindow = Form->Handle();
+    // Idle: the action-list update, for the window while it is visible and enabled.
+    Application.OnIdle = [] {
+      if (!InstForm) return;
+      const HWND Window = InstForm->Handle();
+      if (IsWindowVisible(Window) && IsWindowEnabled(Window)) InstForm->ActionList1.Update();
+    };
+    Form->Show();
+    Application.Run();
+    Application.OnIdle = nullptr;
+    Application.MainWindow = nullptr;
+  });
+  Application.Finalize();
+  return 0;
+}

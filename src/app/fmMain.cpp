@@ -1,0 +1,310 @@
+#include "app/fmMain.h"
+
+#include <imm.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/Application.h"
+#include "app/ControlIds.h"
+#include "app/res/ResourceIds.h"
+#include "app/License.h"
+#include "win32/Error.h"
+#include "win32/SystemError.h"
+
+TInstForm* InstForm = nullptr;
+
+const wchar_t kInstFormFontName[] = L"굴림";
+
+namespace {
+
+constexpr wchar_t kInstFormClass[] = L"TInstForm";
+constexpr wchar_t kCaption[] = L"Velquor Manager 설치";
+constexpr DWORD kFormStyle =
+    WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_CLIPCHILDREN;
+constexpr DWORD kFormExStyle = WS_EX_CONTROLPARENT;
+// Character height of the window's font at 96 DPI (9 point).
+constexpr int kFontHeight = 12;
+// The docking geometry at 96 DPI.
+constexpr int kBottomPanelHeight = 41;
+constexpr int kBannerPanelWidth = 164;
+constexpr int kBevel = 1;
+// The input method that the licence box asks for when it gets the focus.
+constexpr wchar_t kMemoImeName[] = L"Microsoft IME 2003";
+
+HBITMAP LoadPicture(int Id) {
+  return static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(Id),
+                                         IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+}
+
+// Activates the named input method if it is installed; otherwise the keyboard stays as it is.
+void SelectIme(std::wstring_view Name) {
+  const int Count = GetKeyboardLayoutList(0, nullptr);
+  if (Count <= 0) return;
+  std::vector<HKL> Layouts(static_cast<size_t>(Count));
+  GetKeyboardLayoutList(Count, Layouts.data());
+  for (HKL Layout : Layouts) {
+    if (!ImmIsIME(Layout)) continue;
+    wchar_t Description[256] = {};
+    const UINT Length = ImmGetDescriptionW(Layout, Description, 255);
+    if (std::wstring_view(Description, Length) == Name) {
+      ActivateKeyboardLayout(Layout, 0);
+      return;
+    }
+  }
+}
+
+}  // namespace
+
+TInstForm::TInstForm() {
+  InstForm = this;
+  const HINSTANCE Instance = GetModuleHandleW(nullptr);
+  WNDCLASSEXW Class = {};
+  Class.cbSize = sizeof Class;
+  Class.lpfnWndProc = WindowProc;
+  Class.hInstance = Instance;
+  Class.hIcon = LoadIconW(Instance, MAKEINTRESOURCEW(IDI_MAINICON));
+  Class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  Class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  Class.lpszClassName = kInstFormClass;
+  RegisterClassExW(&Class);
+  TContainer::RegisterClasses(Instance);
+
+  // The application's window owns this one, so the taskbar lists the program under its title.
+  Handle_ = CreateWindowExW(kFormExStyle, kInstFormClass, kCaption, kFormStyle, CW_USEDEFAULT,
+                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, Application.Handle(),
+                            nullptr, Instance, this);
+  if (!Handle_) throw EInstallerError(SysErrorMessage(GetLastError()));
+  Dpi_ = GetDpiForWindow(Handle_);
+  CreateControls();
+  BindActions();
+  ApplyDpi(Dpi_);
+  FormCreate();
+}
+
+TInstForm::~TInstForm() {
+  if (Handle_) DestroyWindow(Handle_);
+  if (InstForm == this) InstForm = nullptr;
+}
+
+void TInstForm::CreateControls() {
+  // Creation order is the tab order: the pages before the buttons, and on the agreement page
+  // the check box before the licence box.
+  Panel2.Create(Handle_, IDC_PANEL2, L"Panel2", GetSysColor(COLOR_BTNFACE));
+  Panel3.Create(Panel2.Handle(), IDC_PANEL3, L"", RGB(255, 255, 255));
+  Image2.Create(Panel3.Handle(), IDC_IMAGE2, {}, LoadPicture(IDB_BANNER),
+                TImage::TFit::Proportional);
+  PC.Create(Panel2.Handle(), IDC_PC);
+
+  struct TPageDef {
+    TTabSheet& Page;
+    int Id;
+    const wchar_t* Title;
+  };
+  const TPageDef Pages[] = {
+      {tsWelcome, IDC_TS_WELCOME, L"환영인사"},    {tsOption, IDC_TS_OPTION, L"사용권 계약서"},
+      {tsReady, IDC_TS_READY, L"준비완료"},        {tsProgress, IDC_TS_PROGRESS, L"설치 진행"},
+      {tsComplete, IDC_TS_COMPLETE, L"설치 완료"}, {tsCancel, IDC_TS_CANCEL, L"설치 취소"},
+  };
+  for (const TPageDef& Def : Pages) {
+    Def.Page.Create(PC.Handle(), Def.Id, Def.Title);
+    PC.AddPage(Def.Page);
+  }
+
+  Label1.Create(tsWelcome.Handle(), IDC_LABEL1, {48, 72}, L"어서 오십시요.");
+  Label25.Create(tsWelcome.Handle(), IDC_LABEL25, {48, 104},
+                 L"Velquor 매니저를 귀하의 컴퓨터에 설치합니다.");
+  Label26.Create(tsWelcome.Handle(), IDC_LABEL26, {48, 208},
+                 L"계속 진행하려면 다음 버튼을 눌러 주세요.");
+
+  Label31.Create(tsOption.Handle(), IDC_LABEL31, {16, 16},
+                 L"사용권 계약서에 동의하여야 설치를 계속할 수 있습니다.");
+  chkOk.Create(tsOption.Handle(), IDC_CHK_OK, {16, 256, 169}, L"사용계약서에 동의합니다.");
+  Memo1.Create(tsOption.Handle(), IDC_MEMO1, {8, 40, 401, 209}, LicenseText());
+
+  Label4.Create(tsReady.Handle(), IDC_LABEL4, {48, 104}, L"설치준비가 완료되었습니다.");
+  Label5.Create(tsReady.Handle(), IDC_LABEL5, {48, 208},
+                L"설치를 시작하려면 다음 버튼을 눌러 주세요.");
+
+  cxLabel2.Create(tsProgress.Handle(), IDC_CX_LABEL2, {56, 88}, L"파일을 다운로드하고 있습니다.");
+  lblAllFiles.Create(tsProgress.Handle(), IDC_LBL_ALL_FILES, {64, 112}, L"파일 : 5 / 12");
+  pbAllFiles.Create(tsProgress.Handle(), IDC_PB_ALL_FILES, {64, 128, 305});
+  lblCurrFile.Create(tsProgress.Handle(), IDC_LBL_CURR_FILE, {64, 160},
+                     L"파일: 230kbytes 다운로드 : 113kbytes ");
+  pbCurrFile.Create(tsProgress.Handle(), IDC_PB_CURR_FILE, {64, 176, 305});
+
+  Label29.Create(tsComplete.Handle(), IDC_LABEL29, {48, 104}, L"프로그램 설치가 완료되었습니다.");
+  Label30.Create(tsComplete.Handle(), IDC_LABEL30, {48, 160},
+                 L"Harlune 솔루션을 사용해주셔서 감사합니다.");
+
+  Label2.Create(tsCancel.Handle(), IDC_LABEL2, {56, 104}, L"프로그램 설치가 취소되었습니다.");
+  Label3.Create(tsCancel.Handle(), IDC_LABEL3, {56, 160, 248, 24},
+                L"나중에 다시 설치하려면 \r\n설치 프로그램을 재실행하여 주시기 바랍니다.", false);
+
+  Panel1.Create(Handle_, IDC_PANEL1, L"", GetSysColor(COLOR_BTNFACE));
+  Image1.Create(Panel1.Handle(), IDC_IMAGE1, {18, 7, 147, 26}, LoadPicture(IDB_LOGO),
+                TImage::TFit::Actual);
+  btnPrev.Create(Panel1.Handle(), IDC_BTN_PREV, {312, 8, 75, 25});
+  btnNext.Create(Panel1.Handle(), IDC_BTN_NEXT, {392, 8, 75, 25});
+  btnFinish.Create(Panel1.Handle(), IDC_BTN_FINISH, {496, 8, 75, 25});
+}
+
+void TInstForm::BindActions() {
+  ActionList1.OnUpdate = [this] { ActionList1Update(); };
+  acPrev.OnExecute = [this] { acPrevExecute(); };
+  acNext.OnExecute = [this] { acNextExecute(); };
+  acCancel.OnExecute = [this] { acCancelExecute(); };
+  acFinish.OnExecute = [this] { acFinishExecute(); };
+  btnPrev.SetAction(acPrev);
+  btnNext.SetAction(acNext);
+  btnFinish.SetAction(acCancel);
+}
+
+void TInstForm::ApplyDpi(UINT Dpi) {
+  Dpi_ = Dpi;
+  Font_.Reset(CreateFontW(-ScaleForDpi(kFontHeight, Dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                          DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                          DEFAULT_PITCH | FF_DONTCARE, kInstFormFontName));
+  // Every control uses the window's font.
+  EnumChildWindows(
+      Handle_,
+      [](HWND Child, LPARAM Font) -> BOOL {
+        SendMessageW(Child, WM_SETFONT, static_cast<WPARAM>(Font), TRUE);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(Font_.Get()));
+
+  TControl* const Fixed[] = {
+      &Label1,  &Label25,  &Label26,     &Label31,    &chkOk,       &Memo1,      &Label4,
+      &Label5,  &cxLabel2, &lblAllFiles, &pbAllFiles, &lblCurrFile, &pbCurrFile, &Label29,
+      &Label30, &Label2,   &Label3,      &Image1,     &btnPrev,     &btnNext,    &btnFinish};
+  for (TControl* Control : Fixed) Control->ApplyDpi(Dpi);
+
+  RECT Outer = {0, 0, ScaleForDpi(kInstFormClientSize.cx, Dpi),
+                ScaleForDpi(kInstFormClientSize.cy, Dpi)};
+  AdjustWindowRectExForDpi(&Outer, kFormStyle, FALSE, kFormExStyle, Dpi);
+  SetWindowPos(Handle_, nullptr, 0, 0, Outer.right - Outer.left, Outer.bottom - Outer.top,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  Layout();
+}
+
+void TInstForm::Layout() {
+  RECT Client;
+  GetClientRect(Handle_, &Client);
+  const int Width = Client.right;
+  const int Height = Client.bottom;
+  const int Bevel = ScaleForDpi(kBevel, Dpi_);
+  const int BottomHeight = ScaleForDpi(kBottomPanelHeight, Dpi_);
+  const int BannerWidth = ScaleForDpi(kBannerPanelWidth, Dpi_);
+
+  Panel1.Place(0, Height - BottomHeight, Width, BottomHeight);
+  const int TopHeight = Height - BottomHeight;
+  Panel2.Place(0, 0, Width, TopHeight);
+  const int InnerHeight = TopHeight - 2 * Bevel;
+  Panel3.Place(Bevel, Bevel, BannerWidth, InnerHeight);
+  Image2.Place(Bevel, Bevel, BannerWidth - 2 * Bevel, InnerHeight - 2 * Bevel);
+  PC.Place(Bevel + BannerWidth, Bevel, Width - BannerWidth - 2 * Bevel, InnerHeight);
+}
+
+void TInstForm::Show() {
+  RECT Outer;
+  GetWindowRect(Handle_, &Outer);
+  const int Width = Outer.right - Outer.left;
+  const int Height = Outer.bottom - Outer.top;
+  SetWindowPos(Handle_, nullptr, (GetSystemMetrics(SM_CXSCREEN) - Width) / 2,
+               (GetSystemMetrics(SM_CYSCREEN) - Height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  ShowWindow(Handle_, SW_SHOWNORMAL);
+  UpdateWindow(Handle_);
+}
+
+void TInstForm::Close() { PostMessageW(Handle_, WM_CLOSE, 0, 0); }
+
+void TInstForm::FormCreate() {
+  for (int i = 0; i < PC.PageCount(); ++i) PC.Pages(i).TabVisible = false;
+  PC.SetActivePageIndex(0);
+}
+
+void TInstForm::acPrevExecute() {}
+
+void TInstForm::acNextExecute() {}
+
+void TInstForm::acCancelExecute() {}
+
+void TInstForm::acFinishExecute() {}
+
+void TInstForm::ActionList1Update() {}
+
+void TInstForm::OnCommand(int Id, int Code) {
+  TButton* const Buttons[] = {&btnPrev, &btnNext, &btnFinish};
+  for (TButton* Button : Buttons)
+    if (Id == Button->Id() && Code == BN_CLICKED) Button->Click();
+  if (Id == IDC_MEMO1 && Code == EN_SETFOCUS) SelectIme(kMemoImeName);
+}
+
+void TInstForm::RestoreFocus() {
+  HWND Target = LastFocus_ && IsChild(Handle_, LastFocus_) ? LastFocus_ : nullptr;
+  if (!Target || !IsWindowVisible(Target) || !IsWindowEnabled(Target))
+    Target = GetNextDlgTabItem(Handle_, nullptr, FALSE);
+  if (Target) SetFocus(Target);
+}
+
+LRESULT TInstForm::HandleMessage(UINT Message, WPARAM wParam, LPARAM lParam) {
+  switch (Message) {
+    case WM_SIZE:
+      Layout();
+      return 0;
+    case WM_COMMAND:
+      OnCommand(LOWORD(wParam), HIWORD(wParam));
+      return 0;
+    case WM_ACTIVATE:
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        HWND Focus = GetFocus();
+        if (Focus && IsChild(Handle_, Focus)) LastFocus_ = Focus;
+        return 0;
+      }
+      if (!HIWORD(wParam)) RestoreFocus();
+      return 0;
+    case WM_SETFOCUS:
+      RestoreFocus();
+      return 0;
+    case WM_DPICHANGED: {
+      ApplyDpi(HIWORD(wParam));
+      const RECT& Suggested = *reinterpret_cast<const RECT*>(lParam);
+      SetWindowPos(Handle_, nullptr, Suggested.left, Suggested.top,
+                   Suggested.right - Suggested.left, Suggested.bottom - Suggested.top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+      return 0;
+    }
+    case WM_CLOSE:
+      // The window stays until the program ends, so a handler still running (the installation)
+      // finds its controls; the loop stops when control returns to it.
+      Application.Terminate();
+      return 0;
+    default:
+      return DefWindowProcW(Handle_, Message, wParam, lParam);
+  }
+}
+
+LRESULT CALLBACK TInstForm::WindowProc(HWND Window, UINT Message, WPARAM wParam,
+                                       LPARAM lParam) noexcept {
+  if (Message == WM_NCCREATE) {
+    auto* Self = static_cast<TInstForm*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    Self->Handle_ = Window;
+    SetWindowLongPtrW(Window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(Self));
+  }
+  auto* Self = reinterpret_cast<TInstForm*>(GetWindowLongPtrW(Window, GWLP_USERDATA));
+  if (Message == WM_NCDESTROY) {
+    SetWindowLongPtrW(Window, GWLP_USERDATA, 0);
+    if (Self) Self->Handle_ = nullptr;
+  }
+  if (!Self || Message == WM_NCCREATE || Message == WM_NCDESTROY)
+    return DefWindowProcW(Window, Message, wParam, lParam);
+  LRESULT Result = 0;
+  bool Failed = true;
+  Application.Guard([&] {
+    Result = Self->HandleMessage(Message, wParam, lParam);
+    Failed = false;
+  });
+  return Failed ? 0 : Result;
+}

@@ -1,0 +1,98 @@
+#pragma once
+// The installer window: six pages of which one shows, the banner on the left, the logo and three
+// buttons bound to actions at the bottom. All positions are pixels at 96 DPI, scaled to the
+// window's DPI at creation and whenever it changes.
+
+#include <windows.h>
+
+#include "app/Controls.h"
+
+// Stands for the visual-style manifest in the resources; it has no behaviour at run time.
+struct TXPManifest {};
+
+class TInstForm {
+ public:
+  // Creates the window and its controls (not shown yet) and runs FormCreate. Sets InstForm.
+  TInstForm();
+  ~TInstForm();
+  TInstForm(const TInstForm&) = delete;
+  TInstForm& operator=(const TInstForm&) = delete;
+
+  HWND Handle() const { return Handle_; }
+  // Shows the window centred on the screen.
+  void Show();
+  // Closing never asks: it ends the application once control is back in the message loop.
+  void Close();
+
+  TPageControl PC;
+  TTabSheet tsWelcome;
+  TTabSheet tsOption;
+  TTabSheet tsProgress;
+  TTabSheet tsComplete;
+  TPanel Panel1;
+  TTabSheet tsCancel;
+  TButton btnPrev;
+  TButton btnNext;
+  TButton btnFinish;
+  TPanel Panel2;
+  TPanel Panel3;
+  TLabel Label1;
+  TLabel Label25;
+  TLabel Label26;
+  TActionList ActionList1;
+  TAction acPrev{L"이전"};
+  TAction acNext{L"다음"};
+  TAction acCancel{L"취소"};
+  TAction acFinish{L"완료"};
+  TLabel Label29;
+  TLabel Label30;
+  TLabel Label2;
+  TLabel Label3;
+  TProgressBar pbAllFiles;
+  TProgressBar pbCurrFile;
+  TLabel cxLabel2;
+  TLabel lblCurrFile;
+  TLabel lblAllFiles;
+  TLabel Label31;
+  TCheckBox chkOk;
+  TMemo Memo1;
+  TXPManifest XPManifest1;
+  TTabSheet tsReady;
+  TLabel Label4;
+  TLabel Label5;
+  TImage Image1;
+  TImage Image2;
+
+  void FormCreate();
+  void acPrevExecute();
+  void acNextExecute();
+  void acCancelExecute();
+  void acFinishExecute();
+  void ActionList1Update();
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND Window, UINT Message, WPARAM wParam,
+                                     LPARAM lParam) noexcept;
+  LRESULT HandleMessage(UINT Message, WPARAM wParam, LPARAM lParam);
+  void CreateControls();
+  void BindActions();
+  // Font, fixed positions and the window's size for Dpi; the docked panels follow in Layout.
+  void ApplyDpi(UINT Dpi);
+  // The docking: the bottom panel at the bottom, the banner at the left, the pages in the rest.
+  void Layout();
+  void OnCommand(int Id, int Code);
+  void RestoreFocus();
+
+  HWND Handle_ = nullptr;
+  UINT Dpi_ = USER_DEFAULT_SCREEN_DPI;
+  TGdiObject Font_;
+  HWND LastFocus_ = nullptr;
+};
+
+// The one installer window, valid from its creation until the application ends.
+extern TInstForm* InstForm;
+
+// The window's font face: "굴림" (Gulim).
+extern const wchar_t kInstFormFontName[];
+// The client area at 96 DPI.
+inline constexpr SIZE kInstFormClientSize = {588, 359};
