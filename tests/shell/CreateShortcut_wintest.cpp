@@ -1,6 +1,6 @@
 // CreateShortcut against the real shell link object and the current user's registry hive in the
-// rig's prefix. Every shortcut written is read back through IShellLinkA and handed on to the
-// Linux-side lnkinfo check.
+// rig's prefix. Every shortcut written is read back through IShellLinkA and recorded for the
+// Linux-side lnkinfo check (check_lnkinfo.py), which reads the same four fields independently.
 
 #include <windows.h>
 #include <objidl.h>
@@ -9,12 +9,16 @@
 
 #include <gtest/gtest.h>
 
-#include "shell/ShellTestSupport.h"
+#include <optional>
+
 #include "shell/Shortcut.h"
 #include "win32/Error.h"
+#include "win32/Handle.h"
 #include "win32/SystemError.h"
 #include "win32/TestFiles.h"
 #include "win32/Text.h"
+
+using Microsoft::WRL::ComPtr;
 
 namespace {
 
@@ -23,236 +27,211 @@ const std::string kShellFolders =
 const std::string kGrpConv = "Software\\MicroSoft\\Windows\\CurrentVersion\\GrpConv";
 const std::string kUntouched = "untouched";
 
+TRegKey UserKey(const std::string& Path, bool Create = true) {
+  TRegKey Key;
+  if (Create) {
+    RegCreateKeyExA(HKEY_CURRENT_USER, Path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                    Key.Put(), nullptr);
+  } else if (RegOpenKeyExA(HKEY_CURRENT_USER, Path.c_str(), 0, KEY_ALL_ACCESS, Key.Put()) != 0) {
+    Key.Release();
+  }
+  return Key;
+}
+
+// One value under the current user's Shell Folders, put back as it was when the test ends.
+class TScopedFolderValue {
+ public:
+  explicit TScopedFolderValue(std::string Name) : Name_(std::move(Name)) {
+    DWORD Size = 0;
+    if (RegQueryValueExA(UserKey(kShellFolders).Get(), Name_.c_str(), nullptr, &Type_, nullptr,
+                         &Size) == ERROR_SUCCESS) {
+      Saved_.emplace(Size, '\0');
+      RegQueryValueExA(UserKey(kShellFolders).Get(), Name_.c_str(), nullptr, &Type_,
+                       reinterpret_cast<BYTE*>(Saved_->data()), &Size);
+    }
+  }
+  ~TScopedFolderValue() {
+    if (Saved_) Set(Saved_->c_str(), Type_, Saved_->size());
+    if (!Saved_) RegDeleteValueA(UserKey(kShellFolders).Get(), Name_.c_str());
+  }
+  void Set(const void* Data, DWORD Type, size_t Size) {
+    RegSetValueExA(UserKey(kShellFolders).Get(), Name_.c_str(), 0, Type,
+                   static_cast<const BYTE*>(Data), static_cast<DWORD>(Size));
+  }
+  void Set(const std::string& Text, DWORD Type = REG_SZ) {
+    Set(Text.c_str(), Type, Text.size() + 1);
+  }
+
+ private:
+  std::string Name_;
+  DWORD Type_ = REG_SZ;
+  std::optional<std::string> Saved_;
+};
+
+struct TLinkFields {
+  std::string Target, WorkingDir, Arguments, Description;
+};
+
+TLinkFields ReadLink(const std::string& LinkPath) {
+  ComPtr<IShellLinkA> Link;
+  ComPtr<IPersistFile> File;
+  char Buffer[4 * MAX_PATH] = {};
+  TLinkFields Fields;
+  if (FAILED(
+          CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&Link))) ||
+      FAILED(Link.As(&File)) || FAILED(File->Load(AnsiToWide(LinkPath).c_str(), STGM_READ))) {
+    ADD_FAILURE() << "cannot load " << LinkPath;
+    return Fields;
+  }
+  Link->GetPath(Buffer, sizeof Buffer, nullptr, SLGP_RAWPATH);
+  Fields.Target = Buffer;
+  Link->GetWorkingDirectory(Buffer, sizeof Buffer);
+  Fields.WorkingDir = Buffer;
+  Link->GetArguments(Buffer, sizeof Buffer);
+  Fields.Arguments = Buffer;
+  Link->GetDescription(Buffer, sizeof Buffer);
+  Fields.Description = Buffer;
+  return Fields;
+}
+
+// The folder that the harness gave for lnkinfo records (a Linux path, on drive Z: here); ""
+// when the suite runs by hand.
+std::string RecordsFolder() {
+  char Buffer[4 * MAX_PATH] = {};
+  const DWORD n = GetEnvironmentVariableA("VELQUOR_LNKINFO_RECORDS", Buffer, sizeof Buffer);
+  if (n == 0 || n >= sizeof Buffer) return {};
+  std::string Folder = std::string("Z:") + Buffer + "\\";
+  for (char& c : Folder)
+    if (c == '/') c = '\\';
+  return Folder;
+}
+
+void RecordForLnkinfo(const std::string& LinkPath, const TLinkFields& f) {
+  static const std::string Folder = RecordsFolder();
+  static int Count = 0;
+  if (Folder.empty()) return;
+  const std::string Name = std::to_string(++Count) + ".lnk";
+  ASSERT_TRUE(CopyFileA(LinkPath.c_str(), (Folder + Name).c_str(), FALSE));
+  const std::string List = Folder + "expected.tsv";
+  WriteBytes(List, (Count > 1 ? ReadBytes(List) : "") + Name + "\t" + AnsiToUtf8(f.Target) + "\t" +
+                       AnsiToUtf8(f.WorkingDir) + "\t" + AnsiToUtf8(f.Arguments) + "\t" +
+                       AnsiToUtf8(f.Description) + "\n");
+}
+
 class TComEnvironment : public testing::Environment {
  public:
   void SetUp() override {
     ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
-    // Wine's shell writes its own "Shell Folders" values the first time a link resolves its
-    // target: let that happen before the tests set theirs.
-    Microsoft::WRL::ComPtr<IShellLinkA> Warm;
+    // Wine's shell writes its own Shell Folders values the first time a link resolves a target:
+    // let that happen before the tests set theirs.
+    ComPtr<IShellLinkA> Warm;
     CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&Warm));
     if (Warm) Warm->SetPath("C:\\windows\\notepad.exe");
-    ClearLnkinfoRecords();
+    const std::string Folder = RecordsFolder();
+    if (!Folder.empty()) {
+      CreateDirectoryA(Folder.c_str(), nullptr);
+      DeleteFileA((Folder + "expected.tsv").c_str());
+    }
   }
   void TearDown() override { CoUninitialize(); }
 };
 testing::Environment* const kCom = testing::AddGlobalTestEnvironment(new TComEnvironment);
 
-class CreateShortcutTest : public testing::Test {
+std::string Replace(std::string Text, const std::string& Root) {
+  for (size_t At; (At = Text.find('@')) != std::string::npos;) Text.replace(At, 1, Root);
+  return Text;
+}
+
+// Texts in the cases are UTF-8, "@" standing for the test's root folder (ending in a backslash).
+struct TCase {
+  const char* Name;
+  ShortcutLocation Location;
+  const char* ValueName;              // the Shell Folders value the location reads, or ""
+  std::optional<std::string> Folder;  // its data; nullopt: the value is missing
+  std::string Target, SubFolder, WorkingDir, Arguments, Description;
+  std::string LinkPath;  // kUntouched when no folder is found
+  bool Written;
+  std::string StoredWorkingDir;
+};
+
+class CreateShortcutTest : public testing::TestWithParam<TCase> {
  protected:
   TTestFolder Root;
-  std::string Apps = Root / "Apps\\";
-  std::string Target = Apps + "tool.exe";
-  std::string Desk = Root / "Desk";
-  TScopedRegValue DesktopValue{kShellFolders, "Desktop"};
-  TScopedRegValue StartMenuValue{kShellFolders, "Start Menu"};
+};
+
+TEST_P(CreateShortcutTest, WritesWhereTheFolderRulesSayAndStoresTheFields) {
+  const TCase& c = GetParam();
+  const auto R = [&](const std::string& Text) { return Utf8ToAnsi(Replace(Text, Root.Path())); };
+  for (const char* Folder :
+       {"Apps", "Apps.old", "게임", "Desk", "바탕 화면", "Menu", "Menu\\Tools", "Links"}) {
+    CreateDirectoryA(R(std::string("@") + Folder).c_str(), nullptr);
+  }
+  if (!c.Target.empty()) WriteBytes(R(c.Target), "MZ");
+  std::optional<TScopedFolderValue> Value;
+  if (*c.ValueName) {
+    Value.emplace(c.ValueName);
+    if (c.Folder) Value->Set(R(*c.Folder));
+    if (!c.Folder) RegDeleteValueA(UserKey(kShellFolders).Get(), c.ValueName);
+  }
+
   std::string LinkPath = kUntouched;
-
-  void SetUp() override {
-    CreateDirectoryA(Apps.c_str(), nullptr);
-    CreateDirectoryA(Desk.c_str(), nullptr);
-    WriteBytes(Target, "MZ");
-    DesktopValue.Set(Desk);
-  }
-
-  // The shortcut is there and holds what we expect, by IShellLinkA and then by lnkinfo.
-  void ExpectLink(const std::string& Path, const TLinkFields& Expected) {
-    ASSERT_TRUE(FileExistsA(Path)) << Path;
-    const TLinkFields Read = ReadLink(Path);
-    EXPECT_EQ(Read.Target, Expected.Target);
-    EXPECT_EQ(Read.WorkingDir, Expected.WorkingDir);
-    EXPECT_EQ(Read.Arguments, Expected.Arguments);
-    EXPECT_EQ(Read.Description, Expected.Description);
-    RecordLinkForLnkinfo(Path, Expected);
-  }
-};
-
-TEST_F(CreateShortcutTest, WritesTheDesktopShortcutWithTheTargetsFolderAsWorkingDirectory) {
-  CreateShortcut(Target, slDesktop, "", "", "", "", LinkPath);
-  EXPECT_EQ(LinkPath, Desk + "\\tool.lnk");
-  ExpectLink(LinkPath, {Target, Apps, "", ""});
+  CreateShortcut(R(c.Target), c.Location, R(c.SubFolder), R(c.WorkingDir), R(c.Arguments),
+                 R(c.Description), LinkPath);
+  EXPECT_EQ(LinkPath, c.LinkPath == kUntouched ? kUntouched : R(c.LinkPath));
+  ASSERT_EQ(FileExistsA(LinkPath), c.Written);
+  if (!c.Written) return;
+  const TLinkFields Want{R(c.Target), R(c.StoredWorkingDir), R(c.Arguments), R(c.Description)};
+  const TLinkFields Got = ReadLink(LinkPath);
+  EXPECT_EQ(Got.Target, Want.Target);
+  EXPECT_EQ(Got.WorkingDir, Want.WorkingDir);
+  EXPECT_EQ(Got.Arguments, Want.Arguments);
+  EXPECT_EQ(Got.Description, Want.Description);
+  RecordForLnkinfo(LinkPath, Want);
 }
 
-TEST_F(CreateShortcutTest, StoresArgumentsHangulDescriptionAndAnExplicitWorkingDirectory) {
-  const std::string HangulDesk = Root / Utf8ToAnsi("바탕 화면");
-  ASSERT_TRUE(CreateDirectoryA(HangulDesk.c_str(), nullptr));
-  DesktopValue.Set(HangulDesk);
-  const std::string Description = Utf8ToAnsi("Harlune Velquor 매니저");
-  const std::string Work = Root.Path() + "Work";
-  CreateShortcut(Target, slDesktop, "", Work, "/silent \"a b\"", Description, LinkPath);
-  EXPECT_EQ(LinkPath, HangulDesk + "\\tool.lnk");
-  ExpectLink(LinkPath, {Target, Work, "/silent \"a b\"", Description});
-}
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CreateShortcutTest,
+    testing::Values(TCase{"Desktop", slDesktop, "Desktop", "@Desk", "@Apps\\tool.exe", "", "", "",
+                          "", "@Desk\\tool.lnk", true, "@Apps\\"},
+                    TCase{"AllFieldsInHangul", slDesktop, "Desktop", "@바탕 화면",
+                          "@게임\\도구.exe", "", "@Links", "/silent \"a b\"",
+                          "Harlune Velquor 매니저", "@바탕 화면\\도구.lnk", true, "@Links"},
+                    TCase{"NoExtension", slDesktop, "Desktop", "@Desk", "@Apps\\tool", "", "", "",
+                          "", "@Desk\\tool.lnk", true, "@Apps\\"},
+                    TCase{"DotInFolder", slDesktop, "Desktop", "@Desk", "@Apps.old\\tool", "", "",
+                          "", "", "@Desk\\tool.lnk", true, "@Apps.old\\"},
+                    TCase{"TwoDots", slDesktop, "Desktop", "@Desk", "@Apps\\tool.beta.exe", "", "",
+                          "", "", "@Desk\\tool.beta.lnk", true, "@Apps\\"},
+                    TCase{"DoubledBackslash", slDesktop, "Desktop", "@Desk\\", "@Apps\\tool.exe",
+                          "", "", "", "", "@Desk\\\\tool.lnk", true, "@Apps\\"},
+                    TCase{"StartMenuSubFolder", slStartMenu, "Start Menu", "@Menu",
+                          "@Apps\\tool.exe", "Tools", "", "", "", "@Menu\\Tools\\tool.lnk", true,
+                          "@Apps\\"},
+                    TCase{"MissingSubFolderIsNotMade", slStartMenu, "Start Menu", "@Menu",
+                          "@Apps\\tool.exe", "Missing", "", "", "", "@Menu\\Missing\\tool.lnk",
+                          false, ""},
+                    TCase{"CustomFolder", slCustom, "", "", "@Apps\\tool.exe", "@Links", "", "", "",
+                          "@Links\\tool.lnk", true, "@Apps\\"},
+                    TCase{"CustomWithoutFolder", slCustom, "", "", "@Apps\\tool.exe", "", "", "",
+                          "", kUntouched, false, ""},
+                    TCase{"MissingValue", slDesktop, "Desktop", std::nullopt, "@Apps\\tool.exe", "",
+                          "", "", "", kUntouched, false, ""},
+                    TCase{"EmptyValue", slDesktop, "Desktop", "", "@Apps\\tool.exe", "", "", "", "",
+                          kUntouched, false, ""},
+                    TCase{"EmptyTarget", slDesktop, "Desktop", "@Desk", "", "", "", "", "",
+                          "@Desk\\.lnk", true, ""}),
+    [](const testing::TestParamInfo<TCase>& Info) { return std::string(Info.param.Name); });
 
-TEST_F(CreateShortcutTest, NamesTheShortcutAfterTheTargetWithoutItsExtension) {
-  struct TCase {
-    std::string Relative;  // below Root
-    std::string LinkName;
-  };
-  const TCase Cases[] = {
-      {"Apps\\tool", "tool.lnk"},
-      {"Apps.old\\tool", "tool.lnk"},
-      {"Apps\\tool.beta.exe", "tool.beta.lnk"},
-      {Utf8ToAnsi("게임\\도구.exe"), Utf8ToAnsi("도구.lnk")},
-  };
-  for (const TCase& c : Cases) {
-    const std::string CaseTarget = Root / c.Relative;
-    const std::string Folder = CaseTarget.substr(0, CaseTarget.rfind('\\') + 1);
-    CreateDirectoryA(Folder.c_str(), nullptr);
-    WriteBytes(CaseTarget, "MZ");
-    CreateShortcut(CaseTarget, slDesktop, "", "", "", "", LinkPath);
-    EXPECT_EQ(LinkPath, Desk + "\\" + c.LinkName);
-    ExpectLink(LinkPath, {CaseTarget, Folder, "", ""});
-  }
-}
-
-TEST_F(CreateShortcutTest, PutsTheShortcutIntoAStartMenuSubFolderThatExists) {
-  const std::string Menu = Root / "Menu";
-  ASSERT_TRUE(CreateDirectoryA((Menu + "\\Tools").c_str(), nullptr) ||
-              (CreateDirectoryA(Menu.c_str(), nullptr) &&
-               CreateDirectoryA((Menu + "\\Tools").c_str(), nullptr)));
-  StartMenuValue.Set(Menu);
-  CreateShortcut(Target, slStartMenu, "Tools", "", "", "", LinkPath);
-  EXPECT_EQ(LinkPath, Menu + "\\Tools\\tool.lnk");
-  ExpectLink(LinkPath, {Target, Apps, "", ""});
-}
-
-TEST_F(CreateShortcutTest, NamesButDoesNotCreateAMissingSubFolder) {
-  const std::string Menu = Root / "Menu";
-  ASSERT_TRUE(CreateDirectoryA(Menu.c_str(), nullptr));
-  StartMenuValue.Set(Menu);
-  EXPECT_NO_THROW(CreateShortcut(Target, slStartMenu, "Missing", "", "", "", LinkPath));
-  EXPECT_EQ(LinkPath, Menu + "\\Missing\\tool.lnk");
-  EXPECT_EQ(GetFileAttributesA((Menu + "\\Missing").c_str()), INVALID_FILE_ATTRIBUTES);
-}
-
-TEST_F(CreateShortcutTest, CustomLocationIsTheSubFolderItself) {
-  const std::string Links = Root / "Links";
-  ASSERT_TRUE(CreateDirectoryA(Links.c_str(), nullptr));
-  CreateShortcut(Target, slCustom, Links, "", "", "", LinkPath);
-  EXPECT_EQ(LinkPath, Links + "\\tool.lnk");
-  ExpectLink(LinkPath, {Target, Apps, "", ""});
-}
-
-TEST_F(CreateShortcutTest, CustomLocationWithoutAFolderWritesNothing) {
-  CreateShortcut(Target, slCustom, "", "", "", "", LinkPath);
-  EXPECT_EQ(LinkPath, kUntouched);
-  EXPECT_FALSE(FileExistsA("\\tool.lnk"));
-}
-
-TEST_F(CreateShortcutTest, AFolderEndingInABackslashGetsAnotherOne) {
-  DesktopValue.Set(Desk + "\\");
-  CreateShortcut(Target, slDesktop, "", "", "", "", LinkPath);
-  EXPECT_EQ(LinkPath, Desk + "\\\\tool.lnk");
-  ExpectLink(Desk + "\\tool.lnk", {Target, Apps, "", ""});
-}
-
-TEST_F(CreateShortcutTest, AMissingOrEmptyFolderValueWritesNothingAndRaisesNothing) {
-  DesktopValue.Delete();
-  EXPECT_NO_THROW(CreateShortcut(Target, slDesktop, "", "", "", "", LinkPath));
-  EXPECT_EQ(LinkPath, kUntouched);
-  DesktopValue.Set("");
-  EXPECT_NO_THROW(CreateShortcut(Target, slDesktop, "", "", "", "", LinkPath));
-  EXPECT_EQ(LinkPath, kUntouched);
-  EXPECT_FALSE(FileExistsA(Desk + "\\tool.lnk"));
-}
-
-TEST_F(CreateShortcutTest, QuickLaunchCreatesTheGrpConvKeyAndFindsNoFolder) {
-  const TScopedAbsentKey NoGrpConv(kGrpConv);
-  ASSERT_FALSE(RegKeyExists(kGrpConv));
-  EXPECT_NO_THROW(CreateShortcut(Target, slQuickLaunch, "", "", "", "", LinkPath));
-  EXPECT_TRUE(RegKeyExists(kGrpConv));
-  EXPECT_EQ(RegKeyEntries(kGrpConv), 0u);
-  EXPECT_EQ(LinkPath, kUntouched);
-}
-
-TEST_F(CreateShortcutTest, AnExpandableFolderValueIsUsedUnexpanded) {
-  const TScopedEnv Env("VELQUOR_DESK", Desk.c_str());
-  DesktopValue.Set("%VELQUOR_DESK%", REG_EXPAND_SZ);
-  CreateShortcut(Target, slDesktop, "", "", "", "", LinkPath);
-  EXPECT_EQ(LinkPath, "%VELQUOR_DESK%\\tool.lnk");
-  EXPECT_FALSE(FileExistsA(Desk + "\\tool.lnk"));
-}
-
-TEST_F(CreateShortcutTest, AnEmptyTargetGivesTheLinkNameDotLnkAndAnEmptyPath) {
-  CreateShortcut("", slDesktop, "", "", "", "", LinkPath);
-  EXPECT_EQ(LinkPath, Desk + "\\.lnk");
-  ExpectLink(LinkPath, {"", "", "", ""});
-}
-
-TEST_F(CreateShortcutTest, AFolderValueThatIsNoStringRaisesAndWritesNothing) {
-  DesktopValue.SetDword(1);
-  try {
-    CreateShortcut(Target, slDesktop, "", "", "", "", LinkPath);
-    FAIL() << "no error raised";
-  } catch (const EInstallerError& e) {
-    EXPECT_EQ(e.Message(), "Invalid data type for 'Desktop'");
-  }
-  EXPECT_EQ(LinkPath, kUntouched);
-  EXPECT_FALSE(FileExistsA(Desk + "\\tool.lnk"));
-}
-
-// A stand-in for the shell link class, registered in this process for the length of a test:
-// either its factory fails, or its object offers only some of the interfaces.
-class TFakeLinkObject : public IUnknown {
- public:
-  ULONG Refs = 0;
-  Microsoft::WRL::ComPtr<IUnknown> Real;  // answers for IShellLinkA when set
-  STDMETHODIMP QueryInterface(REFIID Id, void** Out) override {
-    *Out = nullptr;
-    if (Id == IID_IUnknown) {
-      *Out = static_cast<IUnknown*>(this);
-      AddRef();
-      return S_OK;
-    }
-    if (Id == __uuidof(IShellLinkA) && Real) return Real->QueryInterface(Id, Out);
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++Refs; }
-  STDMETHODIMP_(ULONG) Release() override { return --Refs; }
-};
-
-class TFakeLinkFactory : public IClassFactory {
- public:
-  HRESULT CreateResult = S_OK;
-  TFakeLinkObject Object;
-  STDMETHODIMP QueryInterface(REFIID Id, void** Out) override {
-    *Out = nullptr;
-    if (Id == IID_IUnknown || Id == IID_IClassFactory) {
-      *Out = static_cast<IClassFactory*>(this);
-      return S_OK;
-    }
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-  STDMETHODIMP_(ULONG) Release() override { return 1; }
-  STDMETHODIMP CreateInstance(IUnknown*, REFIID Id, void** Out) override {
-    *Out = nullptr;
-    if (FAILED(CreateResult)) return CreateResult;
-    return Object.QueryInterface(Id, Out);
-  }
-  STDMETHODIMP LockServer(BOOL) override { return S_OK; }
-};
-
-class CreateShortcutFakeTest : public CreateShortcutTest {
+class CreateShortcutErrors : public testing::Test {
  protected:
-  TFakeLinkFactory Factory;
-  DWORD Cookie = 0;
-  Microsoft::WRL::ComPtr<IUnknown> RealLink;
-  void SetUp() override {
-    CreateShortcutTest::SetUp();
-    ASSERT_EQ(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                               reinterpret_cast<void**>(RealLink.GetAddressOf())),
-              S_OK);
-    ASSERT_EQ(CoRegisterClassObject(CLSID_ShellLink, &Factory, CLSCTX_INPROC_SERVER,
-                                    REGCLS_MULTIPLEUSE, &Cookie),
-              S_OK);
-  }
-  void TearDown() override { CoRevokeClassObject(Cookie); }
+  TTestFolder Root;
+  std::string Target = Root / "tool.exe";
+  std::string LinkPath = kUntouched;
+  TScopedFolderValue Desktop{"Desktop"};
 
-  std::string ErrorOfCreate() {
+  std::string ErrorOf(ShortcutLocation Location = slDesktop) {
     try {
-      CreateShortcut(Target, slDesktop, "", "", "", "", LinkPath);
+      CreateShortcut(Target, Location, "", "", "", "", LinkPath);
     } catch (const EInstallerError& e) {
       return e.Message();
     }
@@ -260,27 +239,87 @@ class CreateShortcutFakeTest : public CreateShortcutTest {
   }
 };
 
-TEST_F(CreateShortcutFakeTest, AnObjectThatCannotBeCreatedRaisesThePlatformsTextOrTheCode) {
-  Factory.CreateResult = E_OUTOFMEMORY;
-  const std::string Text = ErrorOfCreate();
-  EXPECT_EQ(Text, SysErrorMessage(static_cast<unsigned long>(E_OUTOFMEMORY)));
-  EXPECT_NE(Text.rfind("System error", 0), 0u) << "the platform has a text for this code";
+TEST_F(CreateShortcutErrors, QuickLaunchCreatesTheGrpConvKeyAndFindsNoFolder) {
+  // The prefix has no GrpConv key; the test leaves it so.
+  ASSERT_FALSE(UserKey(kGrpConv, false)) << "the rig's prefix changed";
+  EXPECT_EQ(ErrorOf(slQuickLaunch), "no error raised");
+  DWORD Entries = 1;
+  EXPECT_EQ(RegQueryInfoKeyA(UserKey(kGrpConv, false).Get(), nullptr, nullptr, nullptr, &Entries,
+                             nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr),
+            ERROR_SUCCESS);
+  EXPECT_EQ(Entries, 0u);
+  EXPECT_EQ(LinkPath, kUntouched);
+  RegDeleteTreeA(HKEY_CURRENT_USER, kGrpConv.c_str());
+}
 
-  Factory.CreateResult = static_cast<HRESULT>(0x8004DEADu);
-  EXPECT_EQ(ErrorOfCreate(), "OLE error 8004dead");
+TEST_F(CreateShortcutErrors, AFolderValueThatIsNoStringRaisesAndWritesNothing) {
+  const DWORD One = 1;
+  Desktop.Set(&One, REG_DWORD, sizeof One);
+  EXPECT_EQ(ErrorOf(), "Invalid data type for 'Desktop'");
   EXPECT_EQ(LinkPath, kUntouched);
 }
 
-TEST_F(CreateShortcutFakeTest, AnObjectLackingAnInterfaceRaisesAndIsReleased) {
-  EXPECT_EQ(ErrorOfCreate(), "Interface not supported");
-  EXPECT_EQ(Factory.Object.Refs, 0u);
+// A stand-in for the shell link class, registered in this process for one test: its factory
+// fails, or its object offers IUnknown and, when Real is set, IShellLinkA of a real link object.
+struct TFakeLink : IUnknown {
+  ULONG Refs = 0;
+  ComPtr<IUnknown> Real;
+  STDMETHODIMP QueryInterface(REFIID Id, void** Out) override {
+    *Out = nullptr;
+    if (Id == __uuidof(IShellLinkA) && Real) return Real.CopyTo(Id, Out);
+    if (Id != IID_IUnknown) return E_NOINTERFACE;
+    *Out = this;
+    AddRef();
+    return S_OK;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return ++Refs; }
+  STDMETHODIMP_(ULONG) Release() override { return --Refs; }
+};
+
+struct TFakeLinkFactory : IClassFactory {
+  TFakeLink Link;
+  HRESULT CreateResult = S_OK;
+  STDMETHODIMP QueryInterface(REFIID Id, void** Out) override {
+    *Out = Id == IID_IUnknown || Id == IID_IClassFactory ? this : nullptr;
+    return *Out ? S_OK : E_NOINTERFACE;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return 2; }  // lives on the test's stack
+  STDMETHODIMP_(ULONG) Release() override { return 1; }
+  STDMETHODIMP CreateInstance(IUnknown*, REFIID Id, void** Out) override {
+    *Out = nullptr;
+    return FAILED(CreateResult) ? CreateResult : Link.QueryInterface(Id, Out);
+  }
+  STDMETHODIMP LockServer(BOOL) override { return S_OK; }
+};
+
+TEST_F(CreateShortcutErrors, AFailedOrIncompleteLinkObjectRaisesAndIsReleased) {
+  TFakeLinkFactory Fake;
+  ASSERT_EQ(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                             reinterpret_cast<void**>(Fake.Link.Real.GetAddressOf())),
+            S_OK);
+  DWORD Cookie = 0;
+  ASSERT_EQ(CoRegisterClassObject(CLSID_ShellLink, &Fake, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE,
+                                  &Cookie),
+            S_OK);
+  Desktop.Set(Root.Path());
 
   // IShellLinkA alone is not enough: without IPersistFile nothing can be written.
-  Factory.Object.Real = RealLink;
-  EXPECT_EQ(ErrorOfCreate(), "Interface not supported");
-  EXPECT_EQ(Factory.Object.Refs, 0u);
+  EXPECT_EQ(ErrorOf(), "Interface not supported");
+  EXPECT_EQ(Fake.Link.Refs, 0u);
+  Fake.Link.Real.Reset();
+  EXPECT_EQ(ErrorOf(), "Interface not supported");
+  EXPECT_EQ(Fake.Link.Refs, 0u);
+
+  Fake.CreateResult = E_OUTOFMEMORY;
+  const std::string Text = ErrorOf();
+  EXPECT_EQ(Text, SysErrorMessage(static_cast<unsigned long>(E_OUTOFMEMORY)));
+  EXPECT_NE(Text.rfind("System error", 0), 0u) << "the platform has a text for this code";
+  Fake.CreateResult = static_cast<HRESULT>(0x8004DEADu);
+  EXPECT_EQ(ErrorOf(), "OLE error 8004dead");
+
+  CoRevokeClassObject(Cookie);
   EXPECT_EQ(LinkPath, kUntouched);
-  EXPECT_FALSE(FileExistsA(Desk + "\\tool.lnk"));
+  EXPECT_FALSE(FileExistsA(Root / "tool.lnk"));
 }
 
 }  // namespace
