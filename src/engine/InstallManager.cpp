@@ -1,0 +1,166 @@
+#include "engine/InstallManager.h"
+
+#include "engine/ProgressDisplay.h"
+#include "net/dsInetUtils.h"
+#include "shell/Shortcut.h"
+#include "win32/FileSystem.h"
+#include "win32/Registry.h"
+#include "win32/Text.h"
+
+namespace {
+
+constexpr std::string_view kBaseURL = "http://" VELQUOR_INSTALL_HOST "/program/manager/install/";
+constexpr std::string_view kManifestName = "install.inf";
+constexpr std::string_view kInstallSubDir = "Harlune\\VelquorManager\\";
+constexpr std::string_view kWorkFolders[] = {"Log", "Update", "Report"};
+constexpr std::string_view kProgramFile = "VelquorManager.exe";
+constexpr std::string_view kShortcutDescription = "Harlune Velquor 매니저";  // UTF-8
+constexpr std::string_view kManifestCopyExt = ".sss";
+constexpr DWORD kPauseAfterShortcutMs = 1000;
+constexpr std::string_view kFirewallScript = "___addfirewall.bat";
+constexpr DWORD kFirstErrorStatus = 400;
+
+std::string UserThousandSeparator() {
+  wchar_t Separator[8] = {};
+  if (GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, Separator, 8) == 0) return ",";
+  return WideToUtf8(Separator);
+}
+
+// Relative paths map on UTF-16, so a double-byte character is never split.
+std::string SourceURL(const std::string& RelativePath) {
+  return WideToAnsi(AnsiToWide(kBaseURL) + AsWide(ToURLPath(AsU16(AnsiToWide(RelativePath)))));
+}
+
+}  // namespace
+
+TInstallManager::TInstallManager() : TInstallManager(InstFormProgressView()) {}
+
+TInstallManager::TInstallManager(TProgressView& View)
+    : View_(View), ThousandSeparator_(UserThousandSeparator()) {
+  InstallDir = GetProgramFilesDir();
+  if (InstallDir.empty() || InstallDir.back() != '\\') InstallDir += '\\';
+  InstallDir += kInstallSubDir;
+}
+
+TInstallManager::~TInstallManager() = default;
+
+bool TInstallManager::Run() {
+  Failure_ = {};
+  return FetchManifest() && InstallFiles();
+}
+
+bool TInstallManager::FetchManifest() {
+  const std::string ManifestCopy = MakeTempFileName(kManifestCopyExt);
+  if (ManifestCopy.empty() ||
+      !DownloadFile(std::string(kBaseURL) + std::string(kManifestName), ManifestCopy)) {
+    FailDownload(std::string(kManifestName));
+    return false;
+  }
+  LoadManifest(LastFile);
+  return true;
+}
+
+void TInstallManager::LoadManifest(const std::string& ManifestPath) {
+  TManifest Manifest;
+  ::LoadManifest(ManifestPath, Manifest);
+  Files = std::move(Manifest.Files);
+  LicFile = std::move(Manifest.LicFile);
+  MsgFile = std::move(Manifest.MsgFile);
+}
+
+bool TInstallManager::InstallFiles() {
+  const TManifest Manifest{Files, LicFile, MsgFile};
+  return RunInstallSequence(Manifest, *this);
+}
+
+bool TInstallManager::DownloadFile(const std::string& URL, const std::string& LocalFile) {
+  LastFile.clear();
+  // The new session's only counted reference is Session's; the previous session goes here.
+  Session = new TURLDownload();
+  Session->OnDownloadStart = TDownloadStartEvent(this, &TInstallManager::HandleDownloadStart);
+  Session->OnDownloadStop = TDownloadStopEvent(this, &TInstallManager::HandleDownloadStop);
+  Session->OnDownloadProgress =
+      TDownloadProgressEvent(this, &TInstallManager::HandleDownloadProgress);
+  Session->URL = URL;
+  if (!Session->Download(LocalFile)) return false;
+  LastFile = Session->FileName();
+  return true;
+}
+
+void TInstallManager::CreateFolders() {
+  const std::wstring Dir = AnsiToWide(InstallDir);
+  for (std::string_view Folder : kWorkFolders) ForceDirectories(Dir + AnsiToWide(Folder));
+}
+
+void TInstallManager::CreateShortcuts() {
+  std::string LinkPath;
+  CreateShortcut(InstallDir + std::string(kProgramFile), slDesktop, "", "", "",
+                 Utf8ToAnsi(kShortcutDescription), LinkPath);
+}
+
+void TInstallManager::ShowCounter(int Position, int Total) {
+  View_.SetAllFilesText(CounterText(Position, Total));
+  View_.SetAllFilesBar(Total, Position - 1);
+}
+
+bool TInstallManager::InstallFile(const std::string& RelativePath) {
+  const std::wstring Local = AsWide(ToLocalPath(AsU16(AnsiToWide(RelativePath))));
+  const std::wstring LocalFile = AnsiToWide(InstallDir) + Local;
+  // A manifest entry must not write outside the install folder: nothing is requested for it.
+  if (!IsInstallablePath(AsU16(Local)) || !IsInsideFolder(LocalFile, AnsiToWide(InstallDir))) {
+    Failure_ = {TInstallFailure::TKind::BadPath, AnsiToUtf8(RelativePath), 0};
+    return false;
+  }
+  // The service needs the file's folder to exist; if this fails, the download fails and says so.
+  ForceDirectories(LocalFile.substr(0, LocalFile.find_last_of(L'\\')));
+  if (!DownloadFile(SourceURL(RelativePath), WideToAnsi(LocalFile))) {
+    FailDownload(RelativePath);
+    return false;
+  }
+  return true;
+}
+
+void TInstallManager::FailDownload(const std::string& RelativePath) {
+  const DWORD Status = Session ? Session->HttpStatus() : 0;
+  Failure_ = {TInstallFailure::TKind::Download, AnsiToUtf8(RelativePath),
+              Status >= kFirstErrorStatus ? static_cast<int>(Status) : 0};
+}
+
+void TInstallManager::AllFilesInstalled(int Total) { View_.SetAllFilesBar(Total, Total); }
+
+void TInstallManager::NothingToInstall() { Failure_ = {TInstallFailure::TKind::NoFiles, "", 0}; }
+
+void TInstallManager::Pause() { Sleep(kPauseAfterShortcutMs); }
+
+void TInstallManager::DeleteFirewallScript() { ::DeleteFirewallScript(); }
+
+void TInstallManager::HandleDownloadStart(TURLDownload*, const std::string&) {
+  ShowDownloadStart(View_);
+}
+
+void TInstallManager::HandleDownloadStop(TURLDownload*) {}
+
+void TInstallManager::HandleDownloadProgress(TURLDownload*, ULONG ProgressMax, ULONG Progress,
+                                             const std::string&, bool&) {
+  ShowDownloadProgress(View_, ProgressMax, Progress, ThousandSeparator_);
+}
+
+std::string GetProgramFilesDir() {
+  // Reading is all it takes: asking for full access fails for a standard user, who would then
+  // install into a folder at the drive's root.
+  const TRegKey Key =
+      OpenRegKey(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", KEY_READ);
+  return ReadRegString(Key.Get(), "ProgramFilesDir");
+}
+
+void DeleteFirewallScript() {
+  const std::string TempDir = GetTempDir();
+  if (!TempDir.empty()) DeleteFileA((TempDir + std::string(kFirewallScript)).c_str());
+}
+
+std::string GetTempDir() {
+  char Buffer[MAX_PATH + 1] = {};
+  const DWORD Length = GetTempPathA(MAX_PATH, Buffer);
+  if (Length == 0 || Length > MAX_PATH) return {};
+  return Buffer;
+}

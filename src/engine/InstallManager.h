@@ -1,0 +1,79 @@
+#pragma once
+// TInstallManager: one whole installation. Fetches the manifest from the install server, reads
+// it, creates the install folder with its work folders, downloads the extra files and every
+// listed file through one download session at a time, and finishes with the desktop shortcut.
+// Needs COM on the calling thread. Lives for one Run.
+
+#include <windows.h>
+#include <wrl/client.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/InstallRules.h"
+#include "engine/InstallSequence.h"
+#include "engine/ProgressView.h"
+#include "net/URLDownload.h"
+
+class TInstallManager final : private TInstallSteps {
+ public:
+  // Works out the install folder from the registry; raises EInstallerError when
+  // "ProgramFilesDir" is there but no string. Writes progress into the installer window.
+  TInstallManager();
+  // The same, writing progress into View.
+  explicit TInstallManager(TProgressView& View);
+  TInstallManager(const TInstallManager&) = delete;
+  TInstallManager& operator=(const TInstallManager&) = delete;
+  ~TInstallManager() override;
+
+  // True only when the manifest was fetched and every step of the installation was reached.
+  bool Run();
+  // Why the last Run ended with false; Kind None after a success.
+  const TInstallFailure& Failure() const { return Failure_; }
+  const std::string& GetInstallDir() const { return InstallDir; }
+
+  bool FetchManifest();
+  void LoadManifest(const std::string& ManifestPath);
+  bool InstallFiles();
+  bool DownloadFile(const std::string& URL, const std::string& LocalFile);
+  void CreateFolders() override;
+  void CreateShortcuts() override;
+
+  void HandleDownloadStart(TURLDownload* Sender, const std::string& URL);
+  void HandleDownloadStop(TURLDownload* Sender);
+  void HandleDownloadProgress(TURLDownload* Sender, ULONG ProgressMax, ULONG Progress,
+                              const std::string& StatusText, bool& Cancel);
+
+ private:
+  // The steps of the install sequence that need the platform.
+  void ShowCounter(int Position, int Total) override;
+  bool InstallFile(const std::string& RelativePath) override;
+  void AllFilesInstalled(int Total) override;
+  void NothingToInstall() override;
+  void Pause() override;
+  void DeleteFirewallScript() override;
+
+  void FailDownload(const std::string& RelativePath);
+
+  std::string LastFile;
+  std::string InstallDir;
+  std::string LicFile;
+  std::string MsgFile;
+  std::vector<std::string> Files;
+  Microsoft::WRL::ComPtr<TURLDownload> Session;
+
+  TProgressView& View_;
+  std::string ThousandSeparator_;
+  TInstallFailure Failure_;
+};
+
+// "ProgramFilesDir" under HKEY_LOCAL_MACHINE, opened for reading only; "" when the key or the
+// value can't be read. Raises EInstallerError for a value that is not a string.
+std::string GetProgramFilesDir();
+// The user's temporary folder, ending in a backslash; "" when the platform can't name it.
+std::string GetTempDir();
+// Deletes the leftover "___addfirewall.bat" from the temporary folder; every failure ignored.
+void DeleteFirewallScript();
+
+// The installer window's progress page; implemented by the window.
+TProgressView& InstFormProgressView();

@@ -1,0 +1,240 @@
+// TInstallManager against the install server fixture, which ctest runs on the install host
+// compiled into the program; progress goes into a recording view instead of the window.
+
+#include <windows.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include "engine/InstallManager.h"
+#include "net/InstallServer.h"
+#include "win32/Error.h"
+#include "win32/Handle.h"
+#include "win32/TestFiles.h"
+#include "win32/Text.h"
+
+// The manager reaches the window through this; no test here constructs it that way.
+TProgressView& InstFormProgressView() { std::abort(); }
+
+namespace {
+
+class RecordingView final : public TProgressView {
+ public:
+  std::vector<std::string> Counters;
+  std::vector<std::string> Sizes;
+  std::string CurrentFile;
+  double AllMax = 0, AllPos = 0, CurrMax = 0, CurrPos = 0;
+
+  void SetAllFilesText(const std::string& Text) override { Counters.push_back(Text); }
+  void SetAllFilesBar(double Max, double Position) override { AllMax = Max, AllPos = Position; }
+  std::string CurrentFileText() const override { return CurrentFile; }
+  void SetCurrentFileText(const std::string& Text) override {
+    CurrentFile = Text;
+    if (!Text.empty()) Sizes.push_back(Text);
+  }
+  void SetCurrentFileBar(double Max, double Position) override {
+    CurrMax = Max, CurrPos = Position;
+  }
+};
+
+void RemoveTree(const std::string& Folder) {
+  std::string From = Folder;
+  if (!From.empty() && From.back() == '\\') From.pop_back();
+  From.append(2, '\0');
+  SHFILEOPSTRUCTA Op = {};
+  Op.wFunc = FO_DELETE;
+  Op.pFrom = From.c_str();
+  Op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
+  SHFileOperationA(&Op);
+}
+
+bool FolderExists(const std::string& Path) {
+  const DWORD a = GetFileAttributesA(Path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string DesktopLink() {
+  char Desktop[MAX_PATH] = {};
+  SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, 0, Desktop);
+  return std::string(Desktop) + "\\VelquorManager.lnk";
+}
+
+int Requests(const std::string& Log, const std::string& Target) {
+  int Count = 0;
+  for (size_t At = Log.find("GET " + Target + " "); At != std::string::npos;
+       At = Log.find("GET " + Target + " ", At + 1))
+    ++Count;
+  return Count;
+}
+
+class InstallManagerTest : public testing::Test {
+ protected:
+  static void SetUpTestSuite() { CoInitialize(nullptr); }
+  static void TearDownTestSuite() { CoUninitialize(); }
+
+  void SetUp() override {
+    Server.Clear();
+    InstallDir = GetProgramFilesDir() + "\\Harlune\\VelquorManager\\";
+    RemoveTree(InstallDir);
+    DeleteFileA(DesktopLink().c_str());
+  }
+
+  void Serve(const std::string& Manifest) { Server.Put("install.inf", Manifest); }
+
+  TInstallServer Server;
+  std::string InstallDir;
+  RecordingView View;
+};
+
+TEST_F(InstallManagerTest, AWholeInstallationLandsEveryFileAndFinishes) {
+  const std::string Hangul = Utf8ToAnsi("도움말\\사용 설명서.txt");
+  Serve(
+      "[info]\r\nlicfile=license.txt\r\nmsgfile=readme.txt\r\n[files]\r\n"
+      "1=VelquorManager.exe\r\n2=Update/Lib/b.dll\r\n3=" +
+      Hangul + "\r\n");
+  const std::string Program(1234567, 'p');
+  Server.Put("license.txt", "licence");
+  Server.Put("readme.txt", "readme");
+  Server.Put("VelquorManager.exe", Program);
+  Server.Put("Update/Lib/b.dll", "library");
+  Server.Put(Utf8ToAnsi("도움말/사용 설명서.txt"), "help");
+  const std::string Script = TempPathA() + "___addfirewall.bat";
+  WriteBytes(Script, "@echo off\r\n");
+
+  TInstallManager Manager(View);
+  EXPECT_EQ(Manager.GetInstallDir(), InstallDir);
+  ASSERT_TRUE(Manager.Run());
+  EXPECT_EQ(Manager.Failure().Kind, TInstallFailure::TKind::None);
+
+  EXPECT_EQ(View.Counters, (std::vector<std::string>{"1 / 5", "2 / 5", "3 / 5", "4 / 5", "5 / 5"}));
+  EXPECT_EQ(View.AllMax, 5);
+  EXPECT_EQ(View.AllPos, 5);
+  EXPECT_EQ(View.Sizes.at(3), "1,234,567 Byte");  // manifest, licence, readme, program
+  EXPECT_EQ(ReadBytes(InstallDir + "license.txt"), "licence");
+  EXPECT_EQ(ReadBytes(InstallDir + "readme.txt"), "readme");
+  EXPECT_EQ(ReadBytes(InstallDir + "VelquorManager.exe"), Program);
+  EXPECT_EQ(ReadBytes(InstallDir + "Update\\Lib\\b.dll"), "library");
+  EXPECT_EQ(ReadBytes(InstallDir + Hangul), "help");
+  for (const char* Folder : {"Log", "Update", "Report"})
+    EXPECT_TRUE(FolderExists(InstallDir + Folder)) << Folder;
+  EXPECT_TRUE(FileExistsA(DesktopLink()));
+  EXPECT_FALSE(FileExistsA(Script));
+
+  const std::string Log = Server.Log();
+  EXPECT_EQ(Requests(Log, "/program/manager/install/Update/Lib/b.dll"), 1) << Log;
+  EXPECT_EQ(Requests(Log, "/program/manager/install/install.inf"), 1) << Log;
+}
+
+TEST_F(InstallManagerTest, TheFirstFailedFileEndsTheRunAndNamesTheFile) {
+  Serve("[files]\n1=a.dll\n2=b.dll\n3=c.dll\n");
+  Server.Put("a.dll", "a");
+  Server.Put("b.dll", "b");
+  Server.Put("c.dll", "c");
+  Server.Fault("b.dll", "status=404");
+
+  TInstallManager Manager(View);
+  EXPECT_FALSE(Manager.Run());
+  EXPECT_EQ(FailureText(Manager.Failure()), "파일을 받지 못했습니다: b.dll (HTTP 404)");
+  EXPECT_EQ(ReadBytes(InstallDir + "a.dll"), "a");
+  EXPECT_FALSE(FileExistsA(InstallDir + "b.dll")) << "the error page was installed";
+  EXPECT_FALSE(FileExistsA(InstallDir + "c.dll"));
+  EXPECT_EQ(Requests(Server.Log(), "/program/manager/install/c.dll"), 0);
+  EXPECT_FALSE(FileExistsA(DesktopLink()));
+  EXPECT_EQ(View.Counters.back(), "4 / 5");
+}
+
+TEST_F(InstallManagerTest, AMissingManifestIsNamedWithTheServersStatus) {
+  Server.Fault("install.inf", "status=500");
+  TInstallManager Manager(View);
+  EXPECT_FALSE(Manager.Run());
+  EXPECT_EQ(FailureText(Manager.Failure()), "파일을 받지 못했습니다: install.inf (HTTP 500)");
+  EXPECT_TRUE(View.Counters.empty());
+}
+
+TEST_F(InstallManagerTest, AnEmptyListFetchesTheExtrasCreatesTheFoldersAndFails) {
+  Serve("[info]\nlicfile=license.txt\n[files]\n");
+  Server.Put("license.txt", "licence");
+  TInstallManager Manager(View);
+  EXPECT_FALSE(Manager.Run());
+  EXPECT_EQ(Manager.Failure().Kind, TInstallFailure::TKind::NoFiles);
+  EXPECT_EQ(ReadBytes(InstallDir + "license.txt"), "licence");
+  for (const char* Folder : {"Log", "Update", "Report"})
+    EXPECT_TRUE(FolderExists(InstallDir + Folder)) << Folder;
+  EXPECT_FALSE(FileExistsA(DesktopLink()));
+}
+
+TEST_F(InstallManagerTest, AnEntryPointingOutsideTheInstallFolderIsNeitherFetchedNorWritten) {
+  const std::string Sentinel = GetProgramFilesDir() + "\\Harlune\\sentinel.txt";
+  const char* Hostile[] = {"..\\sentinel.txt",
+                           "..\\..\\Harlune\\sentinel.txt",
+                           "...\\sentinel.txt",
+                           "a\\..\\..\\sentinel.txt",
+                           "C:sentinel.txt",
+                           "\\\\127.0.0.1\\c$\\sentinel.txt",
+                           "nul.txt"};
+  for (const char* Entry : Hostile) {
+    SCOPED_TRACE(Entry);
+    Server.Clear();
+    RemoveTree(GetProgramFilesDir() + "\\Harlune\\");
+    CreateDirectoryA((GetProgramFilesDir() + "\\Harlune").c_str(), nullptr);
+    WriteBytes(Sentinel, "untouched");
+    Serve(std::string("[files]\n1=") + Entry + "\n2=after.txt\n");
+    Server.Put("after.txt", "after");
+
+    RecordingView EntryView;
+    TInstallManager Manager(EntryView);
+    EXPECT_FALSE(Manager.Run());
+    EXPECT_EQ(FailureText(Manager.Failure()), std::string("잘못된 파일 경로입니다: ") + Entry);
+    EXPECT_EQ(ReadBytes(Sentinel), "untouched");
+    const std::string Log = Server.Log();
+    EXPECT_EQ(Log.find("sentinel"), std::string::npos) << Log;
+    EXPECT_EQ(Requests(Log, "/program/manager/install/after.txt"), 0);
+  }
+}
+
+// HKLM's CurrentVersion key, with "ProgramFilesDir" put back as it was when the test ends.
+class ProgramFilesDirValue {
+ public:
+  ProgramFilesDirValue() {
+    RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_ALL_ACCESS, Key.Put());
+    DWORD Size = sizeof Saved;
+    RegQueryValueExA(Key.Get(), "ProgramFilesDir", nullptr, &Type, Saved, &Size);
+    SavedSize = Size;
+  }
+  ~ProgramFilesDirValue() {
+    RegSetValueExA(Key.Get(), "ProgramFilesDir", 0, Type, Saved, SavedSize);
+  }
+  void SetDword(DWORD Value) {
+    RegSetValueExA(Key.Get(), "ProgramFilesDir", 0, REG_DWORD,
+                   reinterpret_cast<const BYTE*>(&Value), sizeof Value);
+  }
+  void Remove() { RegDeleteValueA(Key.Get(), "ProgramFilesDir"); }
+
+ private:
+  static constexpr const char* kKey = "Software\\Microsoft\\Windows\\CurrentVersion";
+  TRegKey Key;
+  DWORD Type = REG_SZ;
+  BYTE Saved[1024] = {};
+  DWORD SavedSize = 0;
+};
+
+TEST_F(InstallManagerTest, ProgramFilesDirOfTheWrongTypeRaisesFromTheConstructor) {
+  ProgramFilesDirValue Value;
+  Value.SetDword(1);
+  try {
+    TInstallManager Manager(View);
+    FAIL() << "no error raised";
+  } catch (const EInstallerError& e) {
+    EXPECT_EQ(e.Message(), "Invalid data type for 'ProgramFilesDir'");
+  }
+}
+
+TEST_F(InstallManagerTest, AMissingProgramFilesDirInstallsUnderTheDriveRoot) {
+  ProgramFilesDirValue Value;
+  Value.Remove();
+  TInstallManager Manager(View);
+  EXPECT_EQ(Manager.GetInstallDir(), "\\Harlune\\VelquorManager\\");
+}
+
+}  // namespace
