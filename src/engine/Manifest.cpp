@@ -1,13 +1,13 @@
 #include "engine/Manifest.h"
 
+#include "win32/Cp949.h"
+
 namespace {
 
 constexpr std::string_view kFilesSection = "files";
 constexpr std::string_view kInfoSection = "info";
 constexpr std::string_view kLicFileKey = "licfile";
 constexpr std::string_view kMsgFileKey = "msgfile";
-
-bool IsLeadByte949(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
 
 unsigned char FoldAscii(unsigned char c) { return (c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c; }
 
@@ -25,7 +25,8 @@ bool SameAnsiText(std::string_view A, std::string_view B) {
   for (size_t i = 0; i < A.size(); ++i) {
     const auto a = static_cast<unsigned char>(A[i]);
     const auto b = static_cast<unsigned char>(B[i]);
-    if (IsLeadByte949(a) && i + 1 < A.size()) {
+    if (IsCp949LeadByte(a) && i + 1 < A.size() &&
+        IsCp949TrailByte(static_cast<unsigned char>(A[i + 1]))) {
       // A double-byte character matches only itself, trail byte included.
       if (a != b || A[i + 1] != B[i + 1]) return false;
       ++i;

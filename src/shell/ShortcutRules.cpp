@@ -27,13 +27,6 @@ TShortcutFolderKey ShortcutFolderKey(ShortcutLocation Location) {
   return {};
 }
 
-bool IsCp949LeadByte(unsigned char Byte) { return Byte >= 0x81 && Byte <= 0xFE; }
-
-bool IsCp949TrailByte(unsigned char Byte) {
-  return (Byte >= 0x41 && Byte <= 0x5A) || (Byte >= 0x61 && Byte <= 0x7A) ||
-         (Byte >= 0x81 && Byte <= 0xFE);
-}
-
 std::size_t LastAnsiDelimiter(std::string_view Text, std::string_view Delimiters) {
   std::size_t Last = std::string_view::npos;
   std::size_t i = 0;

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "win32/Cp949.h"
+
 enum ShortcutLocation : std::uint8_t {
   slDesktop = 0,
   slQuickLaunch = 1,
@@ -25,12 +27,6 @@ struct TShortcutFolderKey {
   std::string_view ValueName;
 };
 TShortcutFolderKey ShortcutFolderKey(ShortcutLocation Location);
-
-// Code page 949: a lead byte (0x81-0xFE) and a trail byte (0x41-0x5A, 0x61-0x7A, 0x81-0xFE) make
-// one character. So a backslash, colon or full stop is never the second half of a character, also
-// when it follows a lead byte: then the lead byte stands alone.
-bool IsCp949LeadByte(unsigned char Byte);
-bool IsCp949TrailByte(unsigned char Byte);
 
 // Index of the last character of Text that is one of the single-byte Delimiters; npos if none.
 std::size_t LastAnsiDelimiter(std::string_view Text, std::string_view Delimiters);

@@ -1,0 +1,12 @@
+#pragma once
+// Code page 949, the ANSI code page of the systems we ship to: a lead byte (0x81-0xFE) and a
+// trail byte (0x41-0x5A, 0x61-0x7A, 0x81-0xFE) make one character. A backslash, colon or full
+// stop is never the second half of a character, also when it follows a lead byte: then the lead
+// byte stands alone. Portable: the rules of ANSI texts need no platform.
+
+inline bool IsCp949LeadByte(unsigned char Byte) { return Byte >= 0x81 && Byte <= 0xFE; }
+
+inline bool IsCp949TrailByte(unsigned char Byte) {
+  return (Byte >= 0x41 && Byte <= 0x5A) || (Byte >= 0x61 && Byte <= 0x7A) ||
+         (Byte >= 0x81 && Byte <= 0xFE);
+}
