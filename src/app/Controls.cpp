@@ -226,6 +226,7 @@ void TLabel::Create(HWND Parent, int Id, const TDesignRect& Design, std::wstring
   // An auto-sized label is exactly as wide as its text, so it must not wrap it.
   const DWORD Wrap = AutoSize ? SS_LEFTNOWORDWRAP : SS_LEFT;
   CreateChild(L"STATIC", Parent, Id, Design, Wrap | SS_NOPREFIX, 0, Caption);
+  if (AutoSize_) FitToText();
 }
 
 void TLabel::SetText(std::wstring_view Text) {

@@ -1,0 +1,141 @@
+#include "gui/GuiDriver.h"
+
+#include <wincodec.h>
+#include <wrl/client.h>
+
+#include <vector>
+
+using Microsoft::WRL::ComPtr;
+
+namespace GuiDriver {
+
+namespace {
+
+constexpr DWORD kPollMs = 50;
+
+}  // namespace
+
+bool UseDesktop(const std::wstring& Name) {
+  // The handle stays open for the life of the process: the thread keeps using the desktop.
+  HDESK Desktop = OpenDesktopW(Name.c_str(), 0, FALSE, GENERIC_ALL);
+  return Desktop && SetThreadDesktop(Desktop);
+}
+
+SIZE DesktopSize() {
+  RECT Desktop;
+  GetWindowRect(GetDesktopWindow(), &Desktop);
+  return {Desktop.right - Desktop.left, Desktop.bottom - Desktop.top};
+}
+
+bool WaitUntil(const std::function<bool()>& Condition, DWORD TimeoutMs) {
+  const ULONGLONG Deadline = GetTickCount64() + TimeoutMs;
+  for (;;) {
+    if (Condition()) return true;
+    if (GetTickCount64() >= Deadline) return false;
+    Sleep(kPollMs);
+  }
+}
+
+HWND WaitForWindow(std::wstring_view Caption, DWORD TimeoutMs, const wchar_t* ClassName) {
+  HWND Found = nullptr;
+  WaitUntil(
+      [&] {
+        for (HWND Window = FindWindowExW(nullptr, nullptr, ClassName, nullptr); Window;
+             Window = FindWindowExW(nullptr, Window, ClassName, nullptr)) {
+          if (Text(Window) == Caption && IsWindowVisible(Window)) {
+            Found = Window;
+            return true;
+          }
+        }
+        return false;
+      },
+      TimeoutMs);
+  return Found;
+}
+
+HWND Control(HWND Top, int Id) {
+  struct TSearch {
+    int Id;
+    HWND Found;
+  } Search = {Id, nullptr};
+  EnumChildWindows(
+      Top,
+      [](HWND Child, LPARAM Param) -> BOOL {
+        auto* S = reinterpret_cast<TSearch*>(Param);
+        if (GetDlgCtrlID(Child) != S->Id) return TRUE;
+        S->Found = Child;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&Search));
+  return Search.Found;
+}
+
+std::wstring Text(HWND Window) {
+  std::vector<wchar_t> Buffer(4096);
+  const int Length = InternalGetWindowText(Window, Buffer.data(), static_cast<int>(Buffer.size()));
+  return std::wstring(Buffer.data(), Length > 0 ? static_cast<size_t>(Length) : 0);
+}
+
+bool Visible(HWND Window) { return IsWindowVisible(Window) != FALSE; }
+bool Enabled(HWND Window) { return IsWindowEnabled(Window) != FALSE; }
+
+RECT RectIn(HWND Window, HWND Parent) {
+  RECT Rect;
+  GetWindowRect(Window, &Rect);
+  MapWindowPoints(nullptr, Parent, reinterpret_cast<POINT*>(&Rect), 2);
+  return Rect;
+}
+
+SIZE ClientSize(HWND Window) {
+  RECT Client;
+  GetClientRect(Window, &Client);
+  return {Client.right, Client.bottom};
+}
+
+SIZE OuterSize(HWND Window) {
+  RECT Outer;
+  GetWindowRect(Window, &Outer);
+  return {Outer.right - Outer.left, Outer.bottom - Outer.top};
+}
+
+void Click(HWND Button) { PostMessageW(Button, BM_CLICK, 0, 0); }
+
+bool SaveScreenshot(HWND Window, const std::wstring& Path) {
+  RECT Area;
+  GetWindowRect(Window ? Window : GetDesktopWindow(), &Area);
+  const int Width = Area.right - Area.left;
+  const int Height = Area.bottom - Area.top;
+  if (Width <= 0 || Height <= 0) return false;
+
+  HDC Screen = GetDC(nullptr);
+  HDC Memory = CreateCompatibleDC(Screen);
+  HBITMAP Bitmap = CreateCompatibleBitmap(Screen, Width, Height);
+  HGDIOBJ Old = SelectObject(Memory, Bitmap);
+  BitBlt(Memory, 0, 0, Width, Height, Screen, Area.left, Area.top, SRCCOPY);
+  SelectObject(Memory, Old);
+  DeleteDC(Memory);
+  ReleaseDC(nullptr, Screen);
+
+  bool Saved = false;
+  ComPtr<IWICImagingFactory> Factory;
+  ComPtr<IWICBitmap> Image;
+  ComPtr<IWICStream> Stream;
+  ComPtr<IWICBitmapEncoder> Encoder;
+  ComPtr<IWICBitmapFrameEncode> Frame;
+  if (SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                 IID_PPV_ARGS(&Factory))) &&
+      SUCCEEDED(Factory->CreateBitmapFromHBITMAP(Bitmap, nullptr, WICBitmapIgnoreAlpha, &Image)) &&
+      SUCCEEDED(Factory->CreateStream(&Stream)) &&
+      SUCCEEDED(Stream->InitializeFromFilename(Path.c_str(), GENERIC_WRITE)) &&
+      SUCCEEDED(Factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &Encoder)) &&
+      SUCCEEDED(Encoder->Initialize(Stream.Get(), WICBitmapEncoderNoCache)) &&
+      SUCCEEDED(Encoder->CreateNewFrame(&Frame, nullptr)) &&
+      SUCCEEDED(Frame->Initialize(nullptr)) &&
+      SUCCEEDED(Frame->WriteSource(Image.Get(), nullptr)) && SUCCEEDED(Frame->Commit()) &&
+      SUCCEEDED(Encoder->Commit()))
+    Saved = true;
+  DeleteObject(Bitmap);
+  return Saved;
+}
+
+}  // namespace GuiDriver
