@@ -330,7 +330,24 @@ void TImage::Paint(HDC Dc) {
   const SIZE Picture = PictureSize();
   const SIZE Drawn = DrawnSize(Client.right, Client.bottom);
   if (Drawn.cx == Picture.cx && Drawn.cy == Picture.cy) {
-    BitBlt(Dc, 0, 0, Picture.cx, Picture.cy, Source, 0, 0, SRCCOPY);
+    // The logo's background colour (its bottom-left pixel) lets the panel show through, so
+    // the picture blends with whatever button face the system paints.
+    HDC Mask = CreateCompatibleDC(Dc);
+    HBITMAP MaskBitmap = CreateBitmap(Picture.cx, Picture.cy, 1, 1, nullptr);
+    auto* OldMask = SelectObject(Mask, MaskBitmap);
+    const COLORREF OldBack = SetBkColor(Source, GetPixel(Source, 0, Picture.cy - 1));
+    BitBlt(Mask, 0, 0, Picture.cx, Picture.cy, Source, 0, 0, SRCCOPY);
+    SetBkColor(Source, OldBack);
+    const COLORREF OldDcBack = SetBkColor(Dc, RGB(255, 255, 255));
+    const COLORREF OldDcText = SetTextColor(Dc, RGB(0, 0, 0));
+    BitBlt(Dc, 0, 0, Picture.cx, Picture.cy, Source, 0, 0, SRCINVERT);
+    BitBlt(Dc, 0, 0, Picture.cx, Picture.cy, Mask, 0, 0, SRCAND);
+    BitBlt(Dc, 0, 0, Picture.cx, Picture.cy, Source, 0, 0, SRCINVERT);
+    SetBkColor(Dc, OldDcBack);
+    SetTextColor(Dc, OldDcText);
+    SelectObject(Mask, OldMask);
+    DeleteObject(MaskBitmap);
+    DeleteDC(Mask);
   } else {
     // HALFTONE averages the dropped pixels instead of skipping them.
     SetStretchBltMode(Dc, HALFTONE);
