@@ -71,6 +71,8 @@ std::wstring TControl::Text() const {
 }
 
 void TControl::SetText(std::wstring_view Text) {
+  // The idle update rebinds the third button again and again: unchanged text repaints nothing.
+  if (this->Text() == Text) return;
   SetWindowTextW(Handle_, std::wstring(Text).c_str());
 }
 

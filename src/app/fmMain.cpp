@@ -2,6 +2,8 @@
 
 #include <imm.h>
 
+#include <memory>
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,8 +12,11 @@
 #include "app/ControlIds.h"
 #include "app/res/ResourceIds.h"
 #include "app/License.h"
+#include "app/WizardRules.h"
+#include "engine/InstallManager.h"
 #include "win32/Error.h"
 #include "win32/SystemError.h"
+#include "win32/Text.h"
 
 TInstForm* InstForm = nullptr;
 
@@ -55,7 +60,45 @@ void SelectIme(std::wstring_view Name) {
   }
 }
 
+// The cancel question, with the answers and captions it has on every system, whatever the
+// language of the system's own message boxes: the CBT hook renames the buttons and centres the
+// box on the screen as soon as it is activated.
+constexpr wchar_t kCancelQuestion[] = L"설치를 취소하겠습니까?";
+constexpr wchar_t kConfirmCaption[] = L"Confirm";
+HHOOK ConfirmHook = nullptr;
+
+LRESULT CALLBACK ConfirmBoxHook(int Code, WPARAM wParam, LPARAM lParam) noexcept {
+  if (Code == HCBT_ACTIVATE) {
+    const HWND Box = reinterpret_cast<HWND>(wParam);
+    SetDlgItemTextW(Box, IDYES, L"&Yes");
+    SetDlgItemTextW(Box, IDNO, L"&No");
+    SetDlgItemTextW(Box, IDCANCEL, L"Cancel");
+    RECT Frame;
+    GetWindowRect(Box, &Frame);
+    SetWindowPos(Box, nullptr, (GetSystemMetrics(SM_CXSCREEN) - (Frame.right - Frame.left)) / 2,
+                 (GetSystemMetrics(SM_CYSCREEN) - (Frame.bottom - Frame.top)) / 2, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    UnhookWindowsHookEx(ConfirmHook);
+    ConfirmHook = nullptr;
+    return 0;
+  }
+  return CallNextHookEx(nullptr, Code, wParam, lParam);
+}
+
+// Yes (6), No (7) or Cancel (2); Escape and the box's close box answer Cancel. The owner is
+// disabled while the box is open.
+int AskToCancel(HWND Owner) {
+  ConfirmHook = SetWindowsHookExW(WH_CBT, ConfirmBoxHook, nullptr, GetCurrentThreadId());
+  const int Answer = MessageBoxW(Owner, kCancelQuestion, kConfirmCaption,
+                                 MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON1);
+  if (ConfirmHook) UnhookWindowsHookEx(ConfirmHook);
+  ConfirmHook = nullptr;
+  return Answer;
+}
+
 }  // namespace
+
+TProgressView& InstFormProgressView() { return *InstForm; }
 
 TInstForm::TInstForm() {
   InstForm = this;
@@ -225,15 +268,69 @@ void TInstForm::FormCreate() {
   PC.SetActivePageIndex(0);
 }
 
-void TInstForm::acPrevExecute() {}
+int TInstForm::ProgressPageIndex() const {
+  for (int i = 0; i < PC.PageCount(); ++i)
+    if (&PC.Pages(i) == &tsProgress) return i;
+  return -1;
+}
 
-void TInstForm::acNextExecute() {}
+void TInstForm::acPrevExecute() {
+  const int Page = PC.ActivePageIndex();
+  if (Page > 0) PC.SetActivePageIndex(Page - 1);
+}
 
-void TInstForm::acCancelExecute() {}
+void TInstForm::acNextExecute() {
+  const int Page = PC.ActivePageIndex();
+  if (Page < ProgressPageIndex()) PC.SetActivePageIndex(Page + 1);
+  if (PC.ActivePage() != &tsProgress) return;
 
-void TInstForm::acFinishExecute() {}
+  // The downloads pump the window's messages: with these off, nothing but the close box acts.
+  acPrev.SetEnabled(false);
+  acNext.SetEnabled(false);
+  acCancel.SetEnabled(false);
+  UpdateWindow(Handle_);
+  // Freed on every path; an error leaves the window on the progress page for the error box.
+  const auto Manager = std::make_unique<TInstallManager>();
+  const bool Installed = Manager->Run();
+  if (!Installed) {
+    // A failed installation is not shown as complete: the page says so and names the cause.
+    Label29.SetText(Utf8ToWide(kIncompleteText));
+    Label30.SetText(Utf8ToWide(FailureText(Manager->Failure())));
+  }
+  PC.SetActivePage(tsComplete);
+}
 
-void TInstForm::ActionList1Update() {}
+void TInstForm::acCancelExecute() {
+  if (AskToCancel(Handle_) == IDYES) PC.SetActivePage(tsCancel);
+}
+
+void TInstForm::acFinishExecute() { Close(); }
+
+void TInstForm::ActionList1Update() {
+  const TWizardButtons Buttons =
+      WizardButtons(PC.ActivePageIndex(), ProgressPageIndex(), chkOk.Checked());
+  btnPrev.SetEnabled(Buttons.PrevEnabled);
+  btnNext.SetEnabled(Buttons.NextEnabled);
+  btnFinish.SetAction(Buttons.FinishBoundToFinish ? acFinish : acCancel);
+}
+
+void TInstForm::SetAllFilesText(const std::string& Text) { lblAllFiles.SetText(Utf8ToWide(Text)); }
+
+void TInstForm::SetAllFilesBar(double Max, double Position) {
+  pbAllFiles.SetMax(Max);
+  pbAllFiles.SetPosition(Position);
+}
+
+std::string TInstForm::CurrentFileText() const { return WideToUtf8(lblCurrFile.Text()); }
+
+void TInstForm::SetCurrentFileText(const std::string& Text) {
+  lblCurrFile.SetText(Utf8ToWide(Text));
+}
+
+void TInstForm::SetCurrentFileBar(double Max, double Position) {
+  pbCurrFile.SetMax(Max);
+  pbCurrFile.SetPosition(Position);
+}
 
 void TInstForm::OnCommand(int Id, int Code) {
   TButton* const Buttons[] = {&btnPrev, &btnNext, &btnFinish};

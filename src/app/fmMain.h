@@ -6,15 +6,16 @@
 #include <windows.h>
 
 #include "app/Controls.h"
+#include "engine/ProgressView.h"
 
 // Stands for the visual-style manifest in the resources; it has no behaviour at run time.
 struct TXPManifest {};
 
-class TInstForm {
+class TInstForm final : public TProgressView {
  public:
   // Creates the window and its controls (not shown yet) and runs FormCreate. Sets InstForm.
   TInstForm();
-  ~TInstForm();
+  ~TInstForm() override;
   TInstForm(const TInstForm&) = delete;
   TInstForm& operator=(const TInstForm&) = delete;
 
@@ -70,6 +71,13 @@ class TInstForm {
   void acFinishExecute();
   void ActionList1Update();
 
+  // The progress page as the install engine writes it.
+  void SetAllFilesText(const std::string& Text) override;
+  void SetAllFilesBar(double Max, double Position) override;
+  std::string CurrentFileText() const override;
+  void SetCurrentFileText(const std::string& Text) override;
+  void SetCurrentFileBar(double Max, double Position) override;
+
  private:
   static LRESULT CALLBACK WindowProc(HWND Window, UINT Message, WPARAM wParam,
                                      LPARAM lParam) noexcept;
@@ -82,6 +90,7 @@ class TInstForm {
   void Layout();
   void OnCommand(int Id, int Code);
   void RestoreFocus();
+  int ProgressPageIndex() const;
 
   HWND Handle_ = nullptr;
   UINT Dpi_ = USER_DEFAULT_SCREEN_DPI;
