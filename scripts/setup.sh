@@ -10,6 +10,7 @@ packages=(
   wine wine64
   xvfb xauth xdotool imagemagick fonts-nanum
   locales python3 liblnk-utils
+  clang libclang-rt-14-dev
 )
 
 missing=()
