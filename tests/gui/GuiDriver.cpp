@@ -100,6 +100,73 @@ SIZE OuterSize(HWND Window) {
 
 void Click(HWND Button) { PostMessageW(Button, BM_CLICK, 0, 0); }
 
+void PressKey(HWND Window, UINT VirtualKey) {
+  GUITHREADINFO Info = {sizeof Info};
+  HWND Target = Window;
+  if (GetGUIThreadInfo(GetWindowThreadProcessId(Window, nullptr), &Info) && Info.hwndFocus)
+    Target = Info.hwndFocus;
+  const UINT Scan = MapVirtualKeyW(VirtualKey, MAPVK_VK_TO_VSC);
+  PostMessageW(Target, WM_KEYDOWN, VirtualKey, 1 | (static_cast<LPARAM>(Scan) << 16));
+  PostMessageW(Target, WM_KEYUP, VirtualKey, 1 | (static_cast<LPARAM>(Scan) << 16) | (3LL << 30));
+}
+
+void PressCloseBox(HWND Window) { PostMessageW(Window, WM_SYSCOMMAND, SC_CLOSE, 0); }
+
+bool Checked(HWND CheckBox) {
+  DWORD_PTR State = 0;
+  SendMessageTimeoutW(CheckBox, BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 5000, &State);
+  return State == BST_CHECKED;
+}
+
+TProcess::TProcess(const std::wstring& CommandLine) {
+  std::wstring Line = CommandLine;
+  STARTUPINFOW Startup = {sizeof Startup};
+  PROCESS_INFORMATION Info = {};
+  if (CreateProcessW(nullptr, Line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &Startup,
+                     &Info)) {
+    CloseHandle(Info.hThread);
+    Process_ = Info.hProcess;
+    Id_ = Info.dwProcessId;
+  }
+}
+
+TProcess::~TProcess() {
+  if (!Process_) return;
+  if (Running()) {
+    TerminateProcess(Process_, 1);
+    WaitForSingleObject(Process_, 5000);
+  }
+  CloseHandle(Process_);
+}
+
+bool TProcess::WaitForExit(DWORD TimeoutMs) {
+  return Process_ && WaitForSingleObject(Process_, TimeoutMs) == WAIT_OBJECT_0;
+}
+
+bool TProcess::Running() const {
+  return Process_ && WaitForSingleObject(Process_, 0) == WAIT_TIMEOUT;
+}
+
+HWND TProcess::WaitForWindow(std::wstring_view Caption, DWORD TimeoutMs,
+                             const wchar_t* ClassName) const {
+  HWND Found = nullptr;
+  WaitUntil(
+      [&] {
+        for (HWND Window = FindWindowExW(nullptr, nullptr, ClassName, nullptr); Window;
+             Window = FindWindowExW(nullptr, Window, ClassName, nullptr)) {
+          DWORD Owner = 0;
+          GetWindowThreadProcessId(Window, &Owner);
+          if (Owner == Id_ && IsWindowVisible(Window) && Text(Window) == Caption) {
+            Found = Window;
+            return true;
+          }
+        }
+        return false;
+      },
+      TimeoutMs);
+  return Found;
+}
+
 bool SaveScreenshot(HWND Window, const std::wstring& Path) {
   RECT Area;
   GetWindowRect(Window ? Window : GetDesktopWindow(), &Area);

@@ -33,7 +33,34 @@ SIZE ClientSize(HWND Window);
 SIZE OuterSize(HWND Window);
 
 void Click(HWND Button);
+// Posts a key press (down and up) to the window that has the keyboard focus in Window's thread,
+// as the keyboard would deliver it.
+void PressKey(HWND Window, UINT VirtualKey);
+// What the close box and the system menu's Close do.
+void PressCloseBox(HWND Window);
+// A check box's state, asked with a bounded wait.
+bool Checked(HWND CheckBox);
 // Saves the screen area of Window (nullptr: the whole desktop) as a PNG file.
 bool SaveScreenshot(HWND Window, const std::wstring& Path);
+
+// A program started on this thread's desktop and ended, if still running, when the object goes.
+class TProcess {
+ public:
+  explicit TProcess(const std::wstring& CommandLine);
+  ~TProcess();
+  TProcess(const TProcess&) = delete;
+  TProcess& operator=(const TProcess&) = delete;
+  bool Started() const { return Process_ != nullptr; }
+  DWORD Id() const { return Id_; }
+  bool WaitForExit(DWORD TimeoutMs);
+  bool Running() const;
+  // The visible top-level window of this process with exactly this caption (and class).
+  HWND WaitForWindow(std::wstring_view Caption, DWORD TimeoutMs,
+                     const wchar_t* ClassName = nullptr) const;
+
+ private:
+  HANDLE Process_ = nullptr;
+  DWORD Id_ = 0;
+};
 
 }  // namespace GuiDriver

@@ -1,0 +1,524 @@
+// The installer end to end, driven as a user drives it: each test starts the built installer on
+// a Wine virtual desktop, presses its buttons, reads its pages from outside its process, and
+// looks at what it left on disk. The install server fixture listens on the install host
+// compiled into the installer.
+
+#include <windows.h>
+#include <objbase.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/ControlIds.h"
+#include "gui/GuiDriver.h"
+#include "net/InstallServer.h"
+#include "win32/Handle.h"
+#include "win32/Registry.h"
+#include "win32/TestFiles.h"
+#include "win32/Text.h"
+
+namespace {
+
+using namespace GuiDriver;
+
+constexpr DWORD kStartTimeoutMs = 30000;
+constexpr DWORD kStepTimeoutMs = 10000;
+constexpr DWORD kInstallTimeoutMs = 60000;
+constexpr wchar_t kCaption[] = L"Velquor Manager 설치";
+constexpr wchar_t kTitle[] = L"Velquor 매니저 설치";
+constexpr wchar_t kDialogClass[] = L"#32770";
+constexpr int kMessageBoxText = 0xFFFF;  // the static that holds a message box's text
+constexpr int kPages[] = {IDC_TS_WELCOME,  IDC_TS_OPTION,   IDC_TS_READY,
+                          IDC_TS_PROGRESS, IDC_TS_COMPLETE, IDC_TS_CANCEL};
+
+std::string Env(const char* Name) {
+  const char* Value = std::getenv(Name);
+  return Value ? Value : "";
+}
+
+// Wine shows the Linux root as drive Z:.
+std::string OnDriveZ(std::string UnixPath) {
+  for (char& c : UnixPath)
+    if (c == '/') c = '\\';
+  return "Z:" + UnixPath;
+}
+
+std::wstring ShotPath(const std::string& Name) {
+  return Utf8ToWide(OnDriveZ(Env("VELQUOR_GUI_SHOTS") + "/" + Name));
+}
+
+std::string ProgramFilesDir() {
+  const TRegKey Key =
+      OpenRegKey(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", KEY_READ);
+  return ReadRegString(Key.Get(), "ProgramFilesDir");
+}
+
+std::string InstallDir() { return ProgramFilesDir() + "\\Harlune\\VelquorManager\\"; }
+
+std::string DesktopLink() {
+  char Desktop[MAX_PATH] = {};
+  SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, 0, Desktop);
+  return std::string(Desktop) + "\\VelquorManager.lnk";
+}
+
+bool FolderExists(const std::string& Path) {
+  const DWORD a = GetFileAttributesA(Path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void RemoveTree(const std::string& Folder) {
+  std::string From = Folder;
+  while (!From.empty() && From.back() == '\\') From.pop_back();
+  From.append(2, '\0');
+  SHFILEOPSTRUCTA Op = {};
+  Op.wFunc = FO_DELETE;
+  Op.pFrom = From.c_str();
+  Op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
+  SHFileOperationA(&Op);
+}
+
+std::set<std::string> TempFiles(const std::string& Pattern) {
+  std::set<std::string> Names;
+  WIN32_FIND_DATAA Data;
+  HANDLE Find = FindFirstFileA((TempPathA() + Pattern).c_str(), &Data);
+  if (Find == INVALID_HANDLE_VALUE) return Names;
+  do Names.insert(Data.cFileName);
+  while (FindNextFileA(Find, &Data));
+  FindClose(Find);
+  return Names;
+}
+
+int Requests(const std::string& Log, const std::string& RelativePath) {
+  const std::string Line = "GET /program/manager/install/" + RelativePath + " ";
+  int Count = 0;
+  for (size_t At = Log.find(Line); At != std::string::npos; At = Log.find(Line, At + 1)) ++Count;
+  return Count;
+}
+
+// One start of the installer, ended at the latest when the test ends.
+class TInstaller {
+ public:
+  TInstaller() : Process_(L"\"" + Utf8ToWide(OnDriveZ(VELQUOR_INSTALLER_EXE)) + L"\"") {
+    Form = Process_.WaitForWindow(kCaption, kStartTimeoutMs);
+  }
+
+  TProcess& Process() { return Process_; }
+  HWND Item(int Id) const { return Control(Form, Id); }
+  void Press(int Id) const { Click(Item(Id)); }
+  std::wstring TextOf(int Id) const { return Text(Item(Id)); }
+
+  // The index of the one page that shows; -1 while none or more than one does.
+  int Page() const {
+    int Shown = -1;
+    for (int i = 0; i < 6; ++i) {
+      if (!Visible(Item(kPages[i]))) continue;
+      if (Shown >= 0) return -1;
+      Shown = i;
+    }
+    return Shown;
+  }
+  bool WaitForPage(int Index, DWORD TimeoutMs = kStepTimeoutMs) const {
+    return WaitUntil([&] { return Page() == Index; }, TimeoutMs);
+  }
+
+  // The buttons as the idle update leaves them: Back, Next, and the third button's caption and
+  // state.
+  bool WaitForButtons(bool Prev, bool Next, const std::wstring& Third, bool ThirdEnabled) const {
+    return WaitUntil(
+        [&] {
+          return Enabled(Item(IDC_BTN_PREV)) == Prev && Enabled(Item(IDC_BTN_NEXT)) == Next &&
+                 TextOf(IDC_BTN_FINISH) == Third && Enabled(Item(IDC_BTN_FINISH)) == ThirdEnabled;
+        },
+        kStepTimeoutMs);
+  }
+
+  // Welcome, licence with the box ticked, ready.
+  bool GoToReadyPage() const {
+    Press(IDC_BTN_NEXT);
+    if (!WaitForPage(1)) return false;
+    Press(IDC_CHK_OK);
+    if (!WaitUntil([&] { return Enabled(Item(IDC_BTN_NEXT)); }, kStepTimeoutMs)) return false;
+    Press(IDC_BTN_NEXT);
+    return WaitForPage(2);
+  }
+
+  bool Shot(const std::string& Name) const { return SaveScreenshot(Form, ShotPath(Name)); }
+
+  HWND Form = nullptr;
+
+ private:
+  TProcess Process_;
+};
+
+class Installation : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    // The desktop first: SetThreadDesktop refuses a thread that already owns a window.
+    const std::string Desktop = Env("VELQUOR_GUI_DESKTOP");
+    DesktopReady = !Desktop.empty() && UseDesktop(Utf8ToWide(Desktop));
+    CoInitialize(nullptr);
+  }
+
+  void SetUp() override {
+    ASSERT_TRUE(DesktopReady) << "cannot use the virtual desktop";
+    Server.Clear();
+    RemoveTree(ProgramFilesDir() + "\\Harlune");
+    DeleteFileA(DesktopLink().c_str());
+  }
+
+  // A payload of licence, message file and the listed files, each big enough to be seen.
+  void ServePayload(const std::vector<std::string>& Files, bool Extras = true) {
+    std::string Manifest = "[info]\r\nversion=1.0.0.0\r\n";
+    if (Extras) Manifest += "licfile=license.txt\r\nmsgfile=readme.txt\r\n";
+    Manifest += "[files]\r\n";
+    for (size_t i = 0; i < Files.size(); ++i)
+      Manifest += std::to_string(i + 1) + "=" + Files[i] + "\r\n";
+    Server.Put("install.inf", Manifest);
+    Server.Put("license.txt", "licence text");
+    Server.Put("readme.txt", "readme text");
+    for (const std::string& f : Files) Server.Put(f, "content of " + f);
+  }
+
+  std::unique_ptr<TInstaller> Start() {
+    auto Installer = std::make_unique<TInstaller>();
+    EXPECT_NE(Installer->Form, nullptr) << "the installer window did not show";
+    return Installer;
+  }
+
+  TInstallServer Server;
+  static bool DesktopReady;
+};
+
+bool Installation::DesktopReady = false;
+
+TEST_F(Installation, BackAndNextFollowThePagesAndTheTick) {
+  auto I = Start();
+  ASSERT_NE(I->Form, nullptr);
+  EXPECT_EQ(I->Page(), 0);
+  EXPECT_TRUE(I->WaitForButtons(false, true, L"취소", true)) << "welcome page";
+
+  I->Press(IDC_BTN_NEXT);
+  ASSERT_TRUE(I->WaitForPage(1));
+  EXPECT_TRUE(I->WaitForButtons(true, false, L"취소", true)) << "licence page, box unticked";
+  I->Shot("licence.png");
+  I->Press(IDC_CHK_OK);
+  EXPECT_TRUE(I->WaitForButtons(true, true, L"취소", true)) << "ticked";
+  I->Press(IDC_CHK_OK);
+  EXPECT_TRUE(I->WaitForButtons(true, false, L"취소", true)) << "unticked again";
+  I->Press(IDC_CHK_OK);
+  ASSERT_TRUE(I->WaitForButtons(true, true, L"취소", true));
+
+  I->Press(IDC_BTN_NEXT);
+  ASSERT_TRUE(I->WaitForPage(2));
+  EXPECT_TRUE(I->WaitForButtons(true, true, L"취소", true)) << "ready page";
+  I->Shot("ready.png");
+
+  I->Press(IDC_BTN_PREV);
+  ASSERT_TRUE(I->WaitForPage(1));
+  EXPECT_TRUE(Checked(I->Item(IDC_CHK_OK))) << "the tick survives Back";
+  EXPECT_TRUE(I->WaitForButtons(true, true, L"취소", true));
+  I->Press(IDC_BTN_PREV);
+  ASSERT_TRUE(I->WaitForPage(0));
+  EXPECT_TRUE(I->WaitForButtons(false, true, L"취소", true));
+  // Back on the first page stays there.
+  PostMessageW(I->Item(IDC_BTN_PREV), BM_CLICK, 0, 0);
+  Sleep(200);
+  EXPECT_EQ(I->Page(), 0);
+}
+
+TEST_F(Installation, TheCloseBoxOnTheLicencePageEndsAtOnceWithoutAQuestion) {
+  auto I = Start();
+  ASSERT_NE(I->Form, nullptr);
+  I->Press(IDC_BTN_NEXT);
+  ASSERT_TRUE(I->WaitForPage(1));
+  PressCloseBox(I->Form);
+  EXPECT_TRUE(I->Process().WaitForExit(kStepTimeoutMs));
+}
+
+TEST_F(Installation, TheCancelQuestionAnswersAsItsButtonsSay) {
+  auto I = Start();
+  ASSERT_NE(I->Form, nullptr);
+  const SIZE Screen = DesktopSize();
+
+  struct TAnswer {
+    const char* Name;
+    std::function<void(HWND)> Give;
+  };
+  const TAnswer KeepPage[] = {
+      {"Escape", [](HWND Box) { PressKey(Box, VK_ESCAPE); }},
+      {"&No", [](HWND Box) { Click(Control(Box, IDNO)); }},
+      {"Cancel", [](HWND Box) { Click(Control(Box, IDCANCEL)); }},
+      {"its close box", [](HWND Box) { PressCloseBox(Box); }},
+  };
+  bool First = true;
+  for (const TAnswer& Answer : KeepPage) {
+    SCOPED_TRACE(Answer.Name);
+    ASSERT_TRUE(I->WaitForButtons(false, true, L"취소", true));
+    I->Press(IDC_BTN_FINISH);
+    const HWND Box = I->Process().WaitForWindow(L"Confirm", kStepTimeoutMs, kDialogClass);
+    ASSERT_NE(Box, nullptr);
+    if (First) {
+      First = false;
+      EXPECT_EQ(Text(Control(Box, kMessageBoxText)), L"설치를 취소하겠습니까?");
+      EXPECT_EQ(Text(Control(Box, IDYES)), L"&Yes");
+      EXPECT_EQ(Text(Control(Box, IDNO)), L"&No");
+      EXPECT_EQ(Text(Control(Box, IDCANCEL)), L"Cancel");
+      EXPECT_FALSE(Enabled(I->Form)) << "the window is disabled while the box is open";
+      RECT Frame;
+      GetWindowRect(Box, &Frame);
+      EXPECT_LE(std::abs((Frame.left + Frame.right) / 2 - Screen.cx / 2), 1);
+      EXPECT_LE(std::abs((Frame.top + Frame.bottom) / 2 - Screen.cy / 2), 1);
+      SaveScreenshot(nullptr, ShotPath("confirm.png"));
+    }
+    Answer.Give(Box);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(Box); }, kStepTimeoutMs));
+    EXPECT_TRUE(WaitUntil([&] { return Enabled(I->Form); }, kStepTimeoutMs));
+    EXPECT_EQ(I->Page(), 0);
+  }
+
+  // Enter right after the box opens answers Yes, the default.
+  I->Press(IDC_BTN_FINISH);
+  const HWND Box = I->Process().WaitForWindow(L"Confirm", kStepTimeoutMs, kDialogClass);
+  ASSERT_NE(Box, nullptr);
+  PressKey(Box, VK_RETURN);
+  ASSERT_TRUE(I->WaitForPage(5));
+  EXPECT_TRUE(I->WaitForButtons(false, false, L"완료", true)) << "cancel page";
+  I->Shot("cancel.png");
+  I->Press(IDC_BTN_FINISH);
+  EXPECT_TRUE(I->Process().WaitForExit(kStepTimeoutMs));
+}
+
+TEST_F(Installation, AWholeInstallationShowsEveryCountAndFinishes) {
+  const std::string Hangul = Utf8ToAnsi("도움말\\사용 설명서.txt");
+  ServePayload({"VelquorManager.exe", "Update/Lib/b.dll", Hangul});
+  // Slow enough that every count stays on screen for a while.
+  // The program is big enough for several notifications while it arrives.
+  const std::string Program(40000, 'p');
+  Server.Put("VelquorManager.exe", Program);
+  Server.Fault("VelquorManager.exe", "throttle=40000");
+  for (const char* f : {"license.txt", "readme.txt", "Update/Lib/b.dll"})
+    Server.Fault(f, "throttle=40");
+  Server.Fault("도움말/사용 설명서.txt", "throttle=40");
+  const std::string Script = TempPathA() + "___addfirewall.bat";
+  WriteBytes(Script, "@echo off\r\n");
+  const std::set<std::string> CopiesBefore = TempFiles("~*.sss");
+
+  auto I = Start();
+  ASSERT_NE(I->Form, nullptr);
+  ASSERT_TRUE(I->GoToReadyPage());
+  I->Press(IDC_BTN_NEXT);
+  ASSERT_TRUE(I->WaitForPage(3));
+
+  std::vector<std::wstring> Counts;
+  std::set<std::wstring> Sizes;
+  bool ShotTaken = false;
+  WaitUntil(
+      [&] {
+        const std::wstring Count = I->TextOf(IDC_LBL_ALL_FILES);
+        if (Counts.empty() || Counts.back() != Count) Counts.push_back(Count);
+        Sizes.insert(I->TextOf(IDC_LBL_CURR_FILE));
+        if (!ShotTaken && Count == L"3 / 5" && !I->TextOf(IDC_LBL_CURR_FILE).empty())
+          ShotTaken = I->Shot("progress.png");
+        return I->Page() == 4;
+      },
+      kInstallTimeoutMs);
+  ASSERT_EQ(I->Page(), 4);
+  // The design-time text shows until the manifest is in, which may be too short to be seen.
+  if (!Counts.empty() && Counts.front() == L"파일 : 5 / 12") Counts.erase(Counts.begin());
+  EXPECT_EQ(Counts, (std::vector<std::wstring>{L"1 / 5", L"2 / 5", L"3 / 5", L"4 / 5", L"5 / 5"}));
+  EXPECT_TRUE(Sizes.count(L"40,000 Byte")) << "the program's size while it arrives";
+  EXPECT_FALSE(Sizes.count(L"0 Byte"));
+  EXPECT_TRUE(I->WaitForButtons(false, false, L"완료", true)) << "completion page";
+  EXPECT_EQ(I->TextOf(IDC_LABEL29), L"프로그램 설치가 완료되었습니다.");
+  EXPECT_EQ(I->TextOf(IDC_LABEL30), L"Harlune 솔루션을 사용해주셔서 감사합니다.");
+  EXPECT_EQ(Text(I->Item(IDC_PB_ALL_FILES)), L"100 %");
+  I->Shot("complete.png");
+
+  const std::string Dir = InstallDir();
+  EXPECT_EQ(ReadBytes(Dir + "license.txt"), "licence text");
+  EXPECT_EQ(ReadBytes(Dir + "readme.txt"), "readme text");
+  EXPECT_EQ(ReadBytes(Dir + "VelquorManager.exe"), Program);
+  EXPECT_EQ(ReadBytes(Dir + "Update\\Lib\\b.dll"), "content of Update/Lib/b.dll");
+  EXPECT_EQ(ReadBytes(Dir + Hangul), "content of " + Hangul);
+  for (const char* Folder : {"Log", "Update", "Report"})
+    EXPECT_TRUE(FolderExists(Dir + Folder)) << Folder;
+  EXPECT_EQ(Requests(Server.Log(), "Update/Lib/b.dll"), 1) << Server.Log();
+  EXPECT_FALSE(FileExistsA(Script));
+
+  // Exactly one shortcut, read again by lnkinfo after this suite.
+  char Desktop[MAX_PATH] = {};
+  SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, 0, Desktop);
+  WIN32_FIND_DATAA Data;
+  int Links = 0;
+  HANDLE Find = FindFirstFileA((std::string(Desktop) + "\\*.lnk").c_str(), &Data);
+  if (Find != INVALID_HANDLE_VALUE) {
+    do ++Links;
+    while (FindNextFileA(Find, &Data));
+    FindClose(Find);
+  }
+  EXPECT_EQ(Links, 1);
+  ASSERT_TRUE(FileExistsA(DesktopLink()));
+  const std::string Records = OnDriveZ(Env("VELQUOR_LNKINFO_RECORDS")) + "\\";
+  CreateDirectoryA(Records.c_str(), nullptr);
+  CopyFileA(DesktopLink().c_str(), (Records + "desktop.lnk").c_str(), FALSE);
+  WriteBytes(Records + "expected.tsv", "desktop.lnk\t" + AnsiToUtf8(Dir) + "VelquorManager.exe\t" +
+                                           AnsiToUtf8(Dir) + "\t\tHarlune Velquor 매니저\n");
+
+  // The manifest's copy and its placeholder stay in the temporary folder.
+  std::set<std::string> NewCopies;
+  for (const std::string& Name : TempFiles("~*.sss"))
+    if (!CopiesBefore.count(Name)) NewCopies.insert(Name);
+  ASSERT_EQ(NewCopies.size(), 1u);
+  const std::string Copy = *NewCopies.begin();
+  EXPECT_NE(ReadBytes(TempPathA() + Copy).find("[files]"), std::string::npos);
+  EXPECT_TRUE(FileExistsA(TempPathA() + Copy.substr(0, Copy.size() - 4) + ".tmp"));
+
+  I->Press(IDC_BTN_FINISH);
+  EXPECT_TRUE(I->Process().WaitForExit(kStepTimeoutMs));
+}
+
+struct TFailureCase {
+  const char* Name;
+  std::function<void()> Arrange;
+  std::wstring Cause;
+};
+
+TEST_F(Installation, AFailedInstallationSaysSoAndNamesTheCause) {
+  const std::string Sentinel = ProgramFilesDir() + "\\Harlune\\sentinel.txt";
+  const TFailureCase Cases[] = {
+      {"the second of three files is missing",
+       [this] {
+         ServePayload({"a.dll", "b.dll", "c.dll"});
+         Server.Fault("b.dll", "status=404");
+       },
+       L"파일을 받지 못했습니다: b.dll (HTTP 404)"},
+      {"an empty file list", [this] { ServePayload({}); }, L"설치할 파일이 없습니다."},
+      {"an entry outside the install folder",
+       [this] {
+         ServePayload({"a.dll", "..\\sentinel.txt"});
+       },
+       L"잘못된 파일 경로입니다: ..\\sentinel.txt"},
+  };
+  for (const TFailureCase& c : Cases) {
+    SCOPED_TRACE(c.Name);
+    SetUp();
+    CreateDirectoryA((ProgramFilesDir() + "\\Harlune").c_str(), nullptr);
+    WriteBytes(Sentinel, "untouched");
+    c.Arrange();
+
+    auto I = Start();
+    ASSERT_NE(I->Form, nullptr);
+    ASSERT_TRUE(I->GoToReadyPage());
+    I->Press(IDC_BTN_NEXT);
+    ASSERT_TRUE(I->WaitForPage(4, kInstallTimeoutMs));
+    EXPECT_EQ(I->TextOf(IDC_LABEL29), L"프로그램 설치를 완료하지 못했습니다.");
+    EXPECT_EQ(I->TextOf(IDC_LABEL30), c.Cause);
+    EXPECT_TRUE(I->WaitForButtons(false, false, L"완료", true));
+    EXPECT_FALSE(FileExistsA(DesktopLink()));
+    EXPECT_EQ(ReadBytes(Sentinel), "untouched");
+    for (const char* Folder : {"Log", "Update", "Report"})
+      EXPECT_TRUE(FolderExists(InstallDir() + Folder)) << Folder;
+    I->Press(IDC_BTN_FINISH);
+    EXPECT_TRUE(I->Process().WaitForExit(kStepTimeoutMs));
+  }
+}
+
+TEST_F(Installation, TheRunStopsAtTheFirstMissingFile) {
+  ServePayload({"a.dll", "b.dll", "c.dll"});
+  Server.Fault("b.dll", "status=404");
+  auto I = Start();
+  ASSERT_NE(I->Form, nullptr);
+  ASSERT_TRUE(I->GoToReadyPage());
+  I->Press(IDC_BTN_NEXT);
+  ASSERT_TRUE(I->WaitForPage(4, kInstallTimeoutMs));
+  EXPECT_EQ(ReadBytes(InstallDir() + "a.dll"), "content of a.dll");
+  EXPECT_FALSE(FileExistsA(InstallDir() + "b.dll"));
+  EXPECT_EQ(Requests(Server.Log(), "c.dll"), 0);
+  I->Shot("incomplete.png");
+}
+
+// HKLM's "ProgramFilesDir", put back as it was when the test ends.
+class TProgramFilesDirValue {
+ public:
+  TProgramFilesDirValue() {
+    RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_ALL_ACCESS, Key_.Put());
+    Saved_ = ProgramFilesDir();
+  }
+  ~TProgramFilesDirValue() {
+    RegSetValueExA(Key_.Get(), "ProgramFilesDir", 0, REG_SZ,
+                   reinterpret_cast<const BYTE*>(Saved_.c_str()),
+                   static_cast<DWORD>(Saved_.size() + 1));
+  }
+  void SetDword(DWORD Value) {
+    RegSetValueExA(Key_.Get(), "ProgramFilesDir", 0, REG_DWORD,
+                   reinterpret_cast<const BYTE*>(&Value), sizeof Value);
+  }
+
+ private:
+  static constexpr const char* kKey = "Software\\Microsoft\\Windows\\CurrentVersion";
+  TRegKey Key_;
+  std::string Saved_;
+};
+
+TEST_F(Installation, AnErrorInsideTheRunIsShownAndLeavesOnlyTheCloseBox) {
+  ServePayload({"a.dll"});
+  TProgramFilesDirValue Value;
+  Value.SetDword(1);
+
+  auto I = Start();
+  ASSERT_NE(I->Form, nullptr);
+  ASSERT_TRUE(I->GoToReadyPage());
+  I->Press(IDC_BTN_NEXT);
+  const HWND Box = I->Process().WaitForWindow(kTitle, kStepTimeoutMs, kDialogClass);
+  ASSERT_NE(Box, nullptr);
+  EXPECT_EQ(Text(Control(Box, kMessageBoxText)), L"Invalid data type for 'ProgramFilesDir'");
+  SaveScreenshot(nullptr, ShotPath("error.png"));
+  Click(Control(Box, IDOK));
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(Box); }, kStepTimeoutMs));
+
+  EXPECT_EQ(I->Page(), 3);
+  EXPECT_TRUE(I->WaitForButtons(false, false, L"취소", false)) << "all three disabled";
+  PressCloseBox(I->Form);
+  EXPECT_TRUE(I->Process().WaitForExit(kStepTimeoutMs));
+}
+
+TEST_F(Installation, TheCloseBoxDuringTheDownloadsLetsTheInstallationFinish) {
+  ServePayload({"a.dll", "b.dll"});
+  Server.Fault("a.dll", "throttle=20");
+  Server.Fault("b.dll", "throttle=20");
+  auto I = Start();
+  ASSERT_NE(I->Form, nullptr);
+  ASSERT_TRUE(I->GoToReadyPage());
+  I->Press(IDC_BTN_NEXT);
+  ASSERT_TRUE(
+      WaitUntil([&] { return I->TextOf(IDC_LBL_ALL_FILES) == L"3 / 4"; }, kInstallTimeoutMs));
+  PressCloseBox(I->Form);
+  // The close is accepted, the downloads go on, and the program ends after the last step.
+  ASSERT_TRUE(I->Process().WaitForExit(kInstallTimeoutMs));
+  EXPECT_EQ(ReadBytes(InstallDir() + "a.dll"), "content of a.dll");
+  EXPECT_EQ(ReadBytes(InstallDir() + "b.dll"), "content of b.dll");
+  EXPECT_TRUE(FileExistsA(DesktopLink()));
+}
+
+// Last: it stops the install server.
+TEST_F(Installation, ZAnUnreachableServerEndsOnTheCompletionPageWithTheCause) {
+  Server.Get("/_control/shutdown");
+  auto I = Start();
+  ASSERT_NE(I->Form, nullptr);
+  ASSERT_TRUE(I->GoToReadyPage());
+  I->Press(IDC_BTN_NEXT);
+  ASSERT_TRUE(I->WaitForPage(4, kInstallTimeoutMs));
+  EXPECT_EQ(I->TextOf(IDC_LABEL29), L"프로그램 설치를 완료하지 못했습니다.");
+  EXPECT_EQ(I->TextOf(IDC_LABEL30), L"파일을 받지 못했습니다: install.inf");
+  I->Press(IDC_BTN_FINISH);
+  EXPECT_TRUE(I->Process().WaitForExit(kStepTimeoutMs));
+}
+
+}  // namespace
