@@ -1,46 +1,86 @@
 #!/usr/bin/env bash
-# Starts the installer under Wine in the rig of build/windows, building it first if needed.
-# With an X display it opens on that display and the script returns when the window is closed;
-# without one it runs under Xvfb in a Wine virtual desktop and saves a screenshot of the window.
+# The main job: the bundled demo install server serves the demo payload on the install host
+# compiled into the installer, and the installer runs against it under Wine, in the rig of
+# build/windows.
+#   With an X display, the installer opens there and you click through it.
+#   Without one (or with --headless), a scripted user walks every page under Xvfb and saves a
+#   screenshot of each in build/windows/demo/.
+# Either way the script then shows what was installed and the desktop shortcut.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-rig=build/windows/wine
-exe=build/windows/src/app/VelquorManager_Install.exe
-
-if ! command -v x86_64-w64-mingw32-g++-posix >/dev/null || ! command -v wine >/dev/null ||
-   ! command -v xvfb-run >/dev/null; then
-  scripts/setup.sh
-fi
-[ -f build/windows/build.ninja ] || cmake --preset windows >/dev/null
-cmake --build --preset windows --target VelquorManager_Install >/dev/null
-
-if [ -n "${DISPLAY:-}" ] && [ "${1:-}" != "--headless" ]; then
-  echo "demo: starting the installer on $DISPLAY"
-  exec scripts/wine-run.sh "$rig" "$exe"
-fi
+root=$(pwd)
 
 if [ -z "${VELQUOR_DEMO_IN_XVFB:-}" ]; then
-  exec env VELQUOR_DEMO_IN_XVFB=1 xvfb-run -a -s '-screen 0 1024x768x24' "$0" --headless
+  scripts/setup.sh
+  [ -f build/windows/build.ninja ] || cmake --preset windows >/dev/null
+  cmake --build --preset windows --target VelquorManager_Install demo_payload DemoWalk >/dev/null
+  if [ -z "${DISPLAY:-}" ] || [ "${1:-}" = "--headless" ]; then
+    exec env VELQUOR_DEMO_IN_XVFB=1 xvfb-run -a -s '-screen 0 1024x768x24' "$0" --headless
+  fi
 fi
 
-shots=build/windows/demo
-mkdir -p "$shots"
+rig=build/windows/wine
+exe=build/windows/src/app/VelquorManager_Install.exe
+walker=build/windows/demo/DemoWalk.exe
+payload=build/windows/demo/payload
+out=build/windows/demo
+mkdir -p "$out"
+
+host=$(sed -n 's/^VELQUOR_INSTALL_HOST:STRING=//p' build/windows/CMakeCache.txt)
+address=${host%%:*}
+port=${host##*:}
+[ "$port" = "$host" ] && port=80
+
 scripts/wine-run.sh "$rig" --prepare
 # shellcheck source=wine-env.sh
 source scripts/wine-env.sh "$rig"
-desktop="velquor-demo-$$"
-wine explorer "/desktop=$desktop,1024x768" "$exe" >"$shots/installer.log" 2>&1 &
-pid=$!
-# The rest of Wine ends with the Xvfb display that xvfb-run takes down after this script.
-trap 'kill "$pid" 2>/dev/null || true' EXIT
+install_dir="$WINEPREFIX/drive_c/Program Files/Harlune/VelquorManager"
+link="$HOME/Desktop/VelquorManager.lnk"
+# Each demo starts from a machine without the product.
+rm -rf "$WINEPREFIX/drive_c/Program Files/Harlune" "$link"
 
-# Bounded waits: for the desktop, then for the window to be drawn.
-for _ in $(seq 300); do
-  xdotool search --name "^$desktop" >/dev/null 2>&1 && break
-  kill -0 "$pid" 2>/dev/null || { echo "demo: Wine ended early, see $shots/installer.log" >&2; exit 1; }
-  sleep 0.1
-done
-sleep 4
-shot="$(pwd)/$shots/installer.png"
-import -window root "$shot"
-echo "demo: screenshot of the installer window: $shot"
+python3 tests/fixture/install_server.py --root "$payload" --host "$address" --port "$port" \
+  --port-file "$out/server.port" --daemon --lifetime 3600
+cleanup() {
+  python3 "$root/tests/fixture/install_server.py" --stop --port-file "$root/$out/server.port" || true
+  [ -n "${desktop_pid:-}" ] && kill "$desktop_pid" 2>/dev/null || true
+}
+trap cleanup EXIT
+echo "demo: install server for http://$host/program/manager/install/ serving $payload"
+
+if [ "${1:-}" != "--headless" ]; then
+  echo "demo: starting the installer on $DISPLAY"
+  wine "$exe" || true
+else
+  # Slow the program's download a little, so the progress page can be seen.
+  curl -fsS "http://$host/_control/fault?path=VelquorManager.exe&throttle=300000" >/dev/null
+  desktop="velquor-demo-$$"
+  wine explorer "/desktop=$desktop,1024x768" >"$out/desktop.log" 2>&1 &
+  desktop_pid=$!
+  for _ in $(seq 300); do
+    xdotool search --name "^$desktop" >/dev/null 2>&1 && break
+    sleep 0.1
+  done
+  sleep 1
+  shots_windows="Z:$(cd "$out" && pwd | tr / '\\')"
+  VELQUOR_GUI_DESKTOP="$desktop" timeout -k 5 300 wine "$walker" "$exe" "$shots_windows"
+  echo "demo: screenshots of every page in $out/"
+fi
+
+echo
+echo "demo: installed into C:\\Program Files\\Harlune\\VelquorManager\\"
+if [ -d "$install_dir" ]; then
+  (cd "$install_dir" && find . -mindepth 1 | sort | while read -r f; do
+     if [ -d "$f" ]; then printf '  %-40s (folder)\n' "${f#./}"; else printf '  %-40s %8d bytes\n' "${f#./}" "$(stat -c %s "$f")"; fi
+   done)
+else
+  echo "  (nothing installed)"
+fi
+echo
+if [ -f "$link" ]; then
+  echo "demo: desktop shortcut $link"
+  lnkinfo -c windows-949 "$link" |
+    sed -n 's/^\t\(Local path\|Working directory\|Description\)[[:space:]]*: /  \1: /p'
+else
+  echo "demo: no desktop shortcut"
+fi

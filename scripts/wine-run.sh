@@ -22,6 +22,9 @@ prepare() {
     wineserver -w
     touch "$WINEPREFIX/.rig-ready"
   fi
+  # Debian's Wine does not find the fonts of fonts-wine where that package puts them; without
+  # Marlett the title bars draw a letter instead of the close box.
+  cp -n /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
   flock -u 9
 }
 

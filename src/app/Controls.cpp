@@ -228,35 +228,44 @@ void TLabel::Create(HWND Parent, int Id, const TDesignRect& Design, std::wstring
   // An auto-sized label is exactly as wide as its text, so it must not wrap it.
   const DWORD Wrap = AutoSize ? SS_LEFTNOWORDWRAP : SS_LEFT;
   CreateChild(L"STATIC", Parent, Id, Design, Wrap | SS_NOPREFIX, 0, Caption);
-  if (AutoSize_) FitToText();
+  FitToText();
 }
 
 void TLabel::SetText(std::wstring_view Text) {
   TControl::SetText(Text);
-  if (AutoSize_) FitToText();
+  FitToText();
   InvalidateRect(Handle_, nullptr, TRUE);
 }
 
 void TLabel::ApplyDpi(UINT Dpi) {
   TControl::ApplyDpi(Dpi);
-  if (AutoSize_) FitToText();
+  FitToText();
 }
 
 void TLabel::FitToText() {
+  RECT Client;
+  GetClientRect(Handle_, &Client);
   HDC Dc = GetDC(Handle_);
   auto* OldFont =
       SelectObject(Dc, reinterpret_cast<HGDIOBJ>(SendMessageW(Handle_, WM_GETFONT, 0, 0)));
   TEXTMETRICW Metrics = {};
   GetTextMetricsW(Dc, &Metrics);
   const std::wstring Caption = Text();
-  RECT Extent = {0, 0, 0, 0};
+  // A fixed-size label keeps its width and wraps in it; it only grows downwards when the font's
+  // lines are taller than the design allowed for, so no line is cut off.
+  RECT Extent = {0, 0, AutoSize_ ? 0 : Client.right, 0};
   DrawTextW(Dc, Caption.c_str(), static_cast<int>(Caption.size()), &Extent,
-            DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS);
+            DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS | (AutoSize_ ? 0 : DT_WORDBREAK));
   SelectObject(Dc, OldFont);
   ReleaseDC(Handle_, Dc);
   const int Height = std::max<int>(Extent.bottom, Metrics.tmHeight);
-  SetWindowPos(Handle_, nullptr, 0, 0, Extent.right, Height,
-               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  if (AutoSize_) {
+    SetWindowPos(Handle_, nullptr, 0, 0, Extent.right, Height,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  } else if (Height > Client.bottom) {
+    SetWindowPos(Handle_, nullptr, 0, 0, Client.right, Height,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
 }
 
 // --- TCheckBox

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -181,8 +182,21 @@ TEST_F(InstallerWindow, CancelPageSecondLabelTakesTwoLines) {
   const HWND Label3 = Item(IDC_LABEL3);
   EXPECT_EQ(Text(Label3),
             L"나중에 다시 설치하려면 \r\n설치 프로그램을 재실행하여 주시기 바랍니다.");
+  // 248 x 24 holds two lines of 굴림; a stand-in font with taller lines makes the label grow
+  // downwards rather than cut the second line off.
+  HDC Dc = GetDC(nullptr);
+  HFONT Font =
+      CreateFontW(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                  CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"굴림");
+  HGDIOBJ Old = SelectObject(Dc, Font);
+  TEXTMETRICW Metrics = {};
+  GetTextMetricsW(Dc, &Metrics);
+  SelectObject(Dc, Old);
+  DeleteObject(Font);
+  ReleaseDC(nullptr, Dc);
+  const int Height = std::max<int>(24, 2 * Metrics.tmHeight);
   const RECT r = RectIn(Label3, Item(IDC_TS_CANCEL));
-  EXPECT_TRUE(r == At(56, 160, 248, 24)) << Describe(r);
+  EXPECT_TRUE(r == At(56, 160, 248, Height)) << Describe(r);
   // The first line alone is narrower than the label, so the break is the text's own.
   EXPECT_FALSE(GetWindowLongPtrW(Label3, GWL_STYLE) & SS_LEFTNOWORDWRAP);
 }
