@@ -38,11 +38,11 @@ for target in "${targets[@]}"; do
   args=(-max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048
         -max_len="${max_len[$target]:-1024}" -artifact_prefix="$tree/crashes/$target-")
   if "$tree/tests/fuzz/$target" "${args[@]}" "$corpus" >"$log" 2>&1; then
-    runs=$(grep -o 'Done [0-9]* runs in [0-9]* second' "$log" | tail -n 1)
+    runs=$(grep -ao 'Done [0-9]* runs in [0-9]* second' "$log" | tail -n 1)
     echo "fuzz: $target passed (${runs:-no summary}, corpus $(ls "$corpus" | wc -l) inputs)"
   else
     status=1
-    grep -A3 -m1 -E 'property broken|ERROR: |runtime error' "$log" || tail -n 30 "$log"
+    grep -a -A3 -m1 -E 'property broken|ERROR: |runtime error' "$log" || tail -n 30 "$log"
     echo "fuzz: $target FAILED; input saved under $tree/crashes/, log in $log"
   fi
 done
