@@ -1,0 +1,312 @@
+// The bench's driver, a Windows program in the same Wine session as the programs it measures.
+//   bench_driver startup RUNS CLASS_A EXE_A CLASS_B EXE_B
+//       starts A and B in turn, RUNS times each, and times each from CreateProcess to its
+//       top-level window of that class being visible; prints one line per start.
+//   bench_driver install EXE
+//       walks the installer's wizard to the ready page, presses Next and times until the
+//       completion page shows; prints the time, the completion texts and the peak working set.
+//   bench_driver probe EXE INTERVAL_MS
+//       the same walk, then sends WM_NULL with SendMessageTimeout every INTERVAL_MS while the
+//       installation runs; prints each latency with the download's state at that moment.
+// Controls are read with InternalGetWindowText, which sends no message, so a window busy in a
+// download cannot block the reader; buttons are pressed by posting BM_CLICK (Next blocks).
+// Output lines are "key=value ..." for scripts/bench.sh.
+
+#include <windows.h>
+#include <psapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cwctype>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/ControlIds.h"
+
+namespace {
+
+constexpr DWORD kStepTimeoutMs = 30000;
+constexpr DWORD kInstallTimeoutMs = 600000;
+constexpr DWORD kExitTimeoutMs = 10000;
+// Long enough that a reply never times out during a download; a timeout is reported as such.
+constexpr UINT kProbeTimeoutMs = 20000;
+constexpr wchar_t kInstFormClass[] = L"TInstForm";
+constexpr wchar_t kFailedHeadline[] = L"프로그램 설치를 완료하지 못했습니다.";
+
+double NowMs() {
+  static const double Frequency = [] {
+    LARGE_INTEGER Value;
+    QueryPerformanceFrequency(&Value);
+    return static_cast<double>(Value.QuadPart);
+  }();
+  LARGE_INTEGER Count;
+  QueryPerformanceCounter(&Count);
+  return 1000.0 * static_cast<double>(Count.QuadPart) / Frequency;
+}
+
+std::string Utf8(const std::wstring& Text) {
+  if (Text.empty()) return {};
+  const int Size = WideCharToMultiByte(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()),
+                                       nullptr, 0, nullptr, nullptr);
+  std::string Result(static_cast<size_t>(Size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, Text.data(), static_cast<int>(Text.size()), Result.data(), Size,
+                      nullptr, nullptr);
+  return Result;
+}
+
+// Polls at a millisecond, so a measured step is not rounded up to a coarse poll.
+bool WaitUntil(const std::function<bool()>& Condition, DWORD TimeoutMs) {
+  const double Deadline = NowMs() + TimeoutMs;
+  for (;;) {
+    if (Condition()) return true;
+    if (NowMs() >= Deadline) return false;
+    Sleep(1);
+  }
+}
+
+// A control's text without its blanks ("3 / 3" -> "3/3"), one word on an output line.
+std::string Word(const std::wstring& Text) {
+  std::wstring Packed;
+  for (wchar_t Char : Text)
+    if (!iswspace(Char)) Packed += Char;
+  return Utf8(Packed);
+}
+
+std::wstring Text(HWND Window) {
+  wchar_t Buffer[1024];
+  const int Length = InternalGetWindowText(Window, Buffer, 1024);
+  return std::wstring(Buffer, Length > 0 ? static_cast<size_t>(Length) : 0);
+}
+
+HWND Control(HWND Top, int Id) {
+  struct TSearch {
+    int Id;
+    HWND Found;
+  } Search = {Id, nullptr};
+  EnumChildWindows(
+      Top,
+      [](HWND Child, LPARAM Param) -> BOOL {
+        auto* S = reinterpret_cast<TSearch*>(Param);
+        if (GetDlgCtrlID(Child) != S->Id) return TRUE;
+        S->Found = Child;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&Search));
+  return Search.Found;
+}
+
+// The visible top-level window of class ClassName that process ProcessId owns, or nullptr.
+HWND FindProcessWindow(DWORD ProcessId, const wchar_t* ClassName) {
+  struct TSearch {
+    DWORD ProcessId;
+    const wchar_t* ClassName;
+    HWND Found;
+  } Search = {ProcessId, ClassName, nullptr};
+  EnumWindows(
+      [](HWND Window, LPARAM Param) -> BOOL {
+        auto* S = reinterpret_cast<TSearch*>(Param);
+        DWORD Owner = 0;
+        GetWindowThreadProcessId(Window, &Owner);
+        wchar_t Class[64];
+        if (Owner != S->ProcessId || !IsWindowVisible(Window) ||
+            !GetClassNameW(Window, Class, 64) || lstrcmpW(Class, S->ClassName) != 0)
+          return TRUE;
+        S->Found = Window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&Search));
+  return Search.Found;
+}
+
+class TChild;
+// The program being measured, ended by Fail too: left running it would hold the output open.
+TChild* RunningChild = nullptr;
+
+// A program the driver started, ended at the latest when the driver lets go of it.
+class TChild {
+ public:
+  explicit TChild(const std::wstring& Exe) {
+    STARTUPINFOW Startup = {};
+    Startup.cb = sizeof Startup;
+    std::wstring CommandLine = L"\"" + Exe + L"\"";
+    StartMs_ = NowMs();
+    if (!CreateProcessW(Exe.c_str(), CommandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &Startup, &Info_)) {
+      std::fprintf(stderr, "bench_driver: cannot start %s (error %lu)\n", Utf8(Exe).c_str(),
+                   GetLastError());
+      std::exit(1);
+    }
+    CloseHandle(Info_.hThread);
+    RunningChild = this;
+  }
+  TChild(const TChild&) = delete;
+  TChild& operator=(const TChild&) = delete;
+  ~TChild() {
+    RunningChild = nullptr;
+    if (Window_) PostMessageW(Window_, WM_CLOSE, 0, 0);
+    if (WaitForSingleObject(Info_.hProcess, kExitTimeoutMs) != WAIT_OBJECT_0) {
+      std::fprintf(stderr, "bench_driver: the program did not end; terminating it\n");
+      TerminateProcess(Info_.hProcess, 1);
+      WaitForSingleObject(Info_.hProcess, kExitTimeoutMs);
+    }
+    CloseHandle(Info_.hProcess);
+  }
+
+  void Terminate() { TerminateProcess(Info_.hProcess, 1); }
+  double StartMs() const { return StartMs_; }
+  HWND WaitForWindow(const wchar_t* ClassName) {
+    WaitUntil(
+        [&] { return (Window_ = FindProcessWindow(Info_.dwProcessId, ClassName)) != nullptr; },
+        kStepTimeoutMs);
+    return Window_;
+  }
+  // The process's peak working set in bytes (Wine reads the high-water mark of its resident set).
+  size_t PeakWorkingSet() const {
+    PROCESS_MEMORY_COUNTERS Counters = {};
+    Counters.cb = sizeof Counters;
+    return GetProcessMemoryInfo(Info_.hProcess, &Counters, sizeof Counters)
+               ? Counters.PeakWorkingSetSize
+               : 0;
+  }
+
+ private:
+  PROCESS_INFORMATION Info_ = {};
+  double StartMs_ = 0;
+  HWND Window_ = nullptr;
+};
+
+[[noreturn]] void Fail(const char* What) {
+  std::fprintf(stderr, "bench_driver: %s\n", What);
+  std::fflush(stdout);
+  if (RunningChild) RunningChild->Terminate();
+  std::exit(1);
+}
+
+bool Visible(HWND Window) { return Window && IsWindowVisible(Window); }
+bool Enabled(HWND Window) { return Window && IsWindowEnabled(Window); }
+
+// Welcome page, agreement page with the box ticked, ready page: as a user would press through.
+void WalkToReadyPage(HWND Form) {
+  const HWND Next = Control(Form, IDC_BTN_NEXT);
+  const HWND Agree = Control(Form, IDC_CHK_OK);
+  if (!Next || !Agree) Fail("the installer window lacks its Next button or agreement box");
+  if (!WaitUntil([&] { return Enabled(Next); }, kStepTimeoutMs)) Fail("Next never enabled");
+  PostMessageW(Next, BM_CLICK, 0, 0);
+  if (!WaitUntil([&] { return Visible(Control(Form, IDC_TS_OPTION)); }, kStepTimeoutMs))
+    Fail("the agreement page did not show");
+  PostMessageW(Agree, BM_CLICK, 0, 0);
+  if (!WaitUntil([&] { return Enabled(Next); }, kStepTimeoutMs))
+    Fail("Next stayed disabled after the agreement");
+  PostMessageW(Next, BM_CLICK, 0, 0);
+  if (!WaitUntil([&] { return Visible(Control(Form, IDC_TS_READY)) && Enabled(Next); },
+                 kStepTimeoutMs))
+    Fail("the ready page did not show");
+}
+
+// The completion page's headline names a failed installation (and the label below it, why).
+bool Succeeded(HWND Form) { return Text(Control(Form, IDC_LABEL29)) != kFailedHeadline; }
+
+void PrintCompletion(HWND Form) {
+  std::printf("label29=%s\n", Utf8(Text(Control(Form, IDC_LABEL29))).c_str());
+  std::printf("label30=%s\n", Utf8(Text(Control(Form, IDC_LABEL30))).c_str());
+}
+
+int Startup(int Runs, const wchar_t* ClassA, const wchar_t* ExeA, const wchar_t* ClassB,
+            const wchar_t* ExeB) {
+  const struct {
+    const char* Name;
+    const wchar_t* ClassName;
+    const wchar_t* Exe;
+  } Programs[] = {{"a", ClassA, ExeA}, {"b", ClassB, ExeB}};
+  for (int Run = 0; Run < Runs; ++Run) {
+    for (const auto& Program : Programs) {
+      TChild Child(Program.Exe);
+      if (!Child.WaitForWindow(Program.ClassName)) Fail("no window appeared");
+      const double Elapsed = NowMs() - Child.StartMs();
+      // Let the first paint and the idle step run, then read the settled working set.
+      Sleep(500);
+      std::printf("startup program=%s ms=%.1f peak_ws=%zu\n", Program.Name, Elapsed,
+                  Child.PeakWorkingSet());
+      std::fflush(stdout);
+    }
+  }
+  return 0;
+}
+
+int Install(const wchar_t* Exe) {
+  TChild Child(Exe);
+  const HWND Form = Child.WaitForWindow(kInstFormClass);
+  if (!Form) Fail("the installer window did not appear");
+  WalkToReadyPage(Form);
+  const HWND Complete = Control(Form, IDC_TS_COMPLETE);
+  const double Start = NowMs();
+  PostMessageW(Control(Form, IDC_BTN_NEXT), BM_CLICK, 0, 0);
+  if (!WaitUntil([&] { return Visible(Complete); }, kInstallTimeoutMs))
+    Fail("the completion page did not show");
+  const double Elapsed = NowMs() - Start;
+  std::printf("install install_ms=%.1f peak_ws=%zu install_ok=%d\n", Elapsed,
+              Child.PeakWorkingSet(), Succeeded(Form) ? 1 : 0);
+  PrintCompletion(Form);
+  return 0;
+}
+
+int Probe(const wchar_t* Exe, int IntervalMs) {
+  TChild Child(Exe);
+  const HWND Form = Child.WaitForWindow(kInstFormClass);
+  if (!Form) Fail("the installer window did not appear");
+  WalkToReadyPage(Form);
+  const HWND Complete = Control(Form, IDC_TS_COMPLETE);
+  const HWND Counter = Control(Form, IDC_LBL_ALL_FILES);
+  const HWND Bar = Control(Form, IDC_PB_CURR_FILE);
+  PostMessageW(Control(Form, IDC_BTN_NEXT), BM_CLICK, 0, 0);
+
+  struct TSample {
+    double AtMs, LatencyMs;
+    bool Answered;
+    std::wstring Counter, Bar;
+  };
+  std::vector<TSample> Samples;
+  const double Start = NowMs();
+  double Due = Start;
+  while (!Visible(Complete)) {
+    if (NowMs() - Start > kInstallTimeoutMs) Fail("the completion page did not show");
+    // The state as it stood when the message went out: the latency belongs to that phase.
+    TSample Sample{NowMs() - Start, 0, false, Text(Counter), Text(Bar)};
+    DWORD_PTR Result = 0;
+    const double Sent = NowMs();
+    Sample.Answered =
+        SendMessageTimeoutW(Form, WM_NULL, 0, 0, SMTO_NORMAL, kProbeTimeoutMs, &Result) != 0;
+    Sample.LatencyMs = NowMs() - Sent;
+    Samples.push_back(std::move(Sample));
+    // A fixed schedule: a late answer is followed at once by the next message.
+    Due += IntervalMs;
+    const double Wait = Due - NowMs();
+    if (Wait > 0)
+      Sleep(static_cast<DWORD>(Wait));
+    else
+      Due = NowMs();
+  }
+  for (const TSample& Sample : Samples)
+    std::printf("probe at_ms=%.1f latency_ms=%.3f answered=%d counter=%s bar=%s\n", Sample.AtMs,
+                Sample.LatencyMs, Sample.Answered ? 1 : 0, Word(Sample.Counter).c_str(),
+                Word(Sample.Bar).c_str());
+  std::printf("probed install_ok=%d\n", Succeeded(Form) ? 1 : 0);
+  PrintCompletion(Form);
+  return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  const std::wstring Mode = argc > 1 ? argv[1] : L"";
+  if (Mode == L"startup" && argc == 7)
+    return Startup(_wtoi(argv[2]), argv[3], argv[4], argv[5], argv[6]);
+  if (Mode == L"install" && argc == 3) return Install(argv[2]);
+  if (Mode == L"probe" && argc == 4) return Probe(argv[2], _wtoi(argv[3]));
+  std::fprintf(stderr,
+               "usage: bench_driver startup RUNS CLASS_A EXE_A CLASS_B EXE_B\n"
+               "       bench_driver install EXE\n"
+               "       bench_driver probe EXE INTERVAL_MS\n");
+  return 2;
+}

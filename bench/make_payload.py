@@ -1,0 +1,108 @@
+#!/usr/bin/env python3
+"""Writes the benchmark payloads into a folder, the same bytes on every run (seeded).
+
+  make_payload.py install FOLDER   300 files, 96 MiB in all, sizes spread from 1 KiB to 8 MiB,
+                                   a fifth of them in sub-folders, and an install.inf listing them
+  make_payload.py single FOLDER    one 32 MiB file and an install.inf listing it
+
+Sizes follow 1 KiB * 8192 ** (x ** k) over evenly spaced x in [0, 1], so the smallest file is
+1 KiB and the largest 8 MiB; k is found so the total comes to 96 MiB. The order of installation
+is shuffled, so small and large files alternate as in a real package. A folder that already holds
+the same payload is left as it is.
+"""
+
+import os
+import random
+import sys
+
+KIB = 1024
+MIB = 1024 * KIB
+SEED = 20240506
+
+FILE_COUNT = 300
+TOTAL_BYTES = 96 * MIB
+SMALLEST = 1 * KIB
+LARGEST = 8 * MIB
+SUB_FOLDER_SHARE = 5  # one file in five lies in a sub-folder
+SUB_FOLDERS = ["bin", "data", "data/maps", "lang/ko", "plugins/net"]
+
+SINGLE_NAME = "single.bin"
+SINGLE_BYTES = 32 * MIB
+
+
+def sizes_for(exponent):
+    last = FILE_COUNT - 1
+    return [round(SMALLEST * (LARGEST / SMALLEST) ** ((i / last) ** exponent))
+            for i in range(FILE_COUNT)]
+
+
+def spread_sizes():
+    low, high = 1.0, 64.0  # a larger exponent pulls more files towards the small end
+    for _ in range(100):
+        middle = (low + high) / 2
+        if sum(sizes_for(middle)) > TOTAL_BYTES:
+            low = middle
+        else:
+            high = middle
+    sizes = sizes_for(high)
+    # Round-off goes to a mid-sized file, so the total is exact and the extremes stay.
+    sizes[FILE_COUNT // 2] += TOTAL_BYTES - sum(sizes)
+    return sizes
+
+
+def install_payload():
+    rng = random.Random(SEED)
+    sizes = spread_sizes()
+    rng.shuffle(sizes)
+    entries = []
+    for index, size in enumerate(sizes):
+        name = "file%03d.bin" % index
+        if index % SUB_FOLDER_SHARE == 0:
+            name = SUB_FOLDERS[(index // SUB_FOLDER_SHARE) % len(SUB_FOLDERS)] + "/" + name
+        entries.append((name, size))
+    return rng, entries
+
+
+def single_payload():
+    return random.Random(SEED + 1), [(SINGLE_NAME, SINGLE_BYTES)]
+
+
+def manifest_text(entries):
+    lines = ["; Velquor benchmark payload", "[files]"]
+    # Backslashes, as a Windows package author writes them; the installer maps both.
+    lines += ["%d=%s" % (i + 1, name.replace("/", "\\")) for i, (name, _) in enumerate(entries)]
+    return "\r\n".join(lines) + "\r\n"
+
+
+def write(folder, rng, entries):
+    manifest = manifest_text(entries).encode("ascii")
+    manifest_path = os.path.join(folder, "install.inf")
+    stamp_path = os.path.join(folder, ".complete")
+    if os.path.exists(stamp_path):
+        with open(manifest_path, "rb") as existing:
+            if existing.read() == manifest:
+                return
+    os.makedirs(folder, exist_ok=True)
+    for name, size in entries:
+        path = os.path.join(folder, *name.split("/"))
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as out:
+            out.write(rng.randbytes(size))
+    with open(manifest_path, "wb") as out:
+        out.write(manifest)
+    open(stamp_path, "w").close()
+
+
+def main():
+    if len(sys.argv) != 3 or sys.argv[1] not in ("install", "single"):
+        sys.exit(__doc__)
+    rng, entries = install_payload() if sys.argv[1] == "install" else single_payload()
+    write(sys.argv[2], rng, entries)
+    sizes = [size for _, size in entries]
+    print("payload %s: %d files, %d bytes, smallest %d, largest %d, in sub-folders %d" % (
+        sys.argv[1], len(entries), sum(sizes), min(sizes), max(sizes),
+        sum(1 for name, _ in entries if "/" in name)))
+
+
+if __name__ == "__main__":
+    main()

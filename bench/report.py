@@ -1,0 +1,123 @@
+#!/usr/bin/env python3
+"""Turns the raw lines that scripts/bench.sh collected into the one table of figures.
+
+  report.py RESULTS
+
+RESULTS holds "key=value ..." lines: the driver's and the bare program's output, tagged by the
+script with the benchmark they belong to (see bench.sh). Medians are taken over the rounds of a
+side-by-side pair, peaks over every sample.
+"""
+
+import statistics
+import sys
+
+KIB = 1024
+MIB = 1024 * KIB
+PAUSE_MS = 1000.0  # the installer's pause after the shortcut, not part of its download work
+
+GOAL_INSTALL_RATIO = 1.05
+GOAL_P99_MS = 50.0
+GOAL_STARTUP_RATIO = 1.2
+GOAL_SIZE_BYTES = 512 * KIB
+GOAL_EXTRA_MEMORY = 8 * MIB
+
+
+def parse(path):
+    records = []
+    with open(path, encoding="utf-8", errors="replace") as source:
+        for line in source:
+            words = line.split()
+            if not words:
+                continue
+            fields = {"tag": words[0]}
+            for word in words[1:]:
+                key, _, value = word.partition("=")
+                fields[key] = value
+            records.append(fields)
+    return records
+
+
+def values(records, tag, key, **match):
+    return [float(r[key]) for r in records
+            if r["tag"] == tag and key in r and all(r.get(k) == v for k, v in match.items())]
+
+
+def percentile(sorted_values, share):
+    """Nearest rank: the smallest value with at least share of the samples at or below it."""
+    rank = max(1, -(-len(sorted_values) * share // 100))
+    return sorted_values[int(rank) - 1]
+
+
+def downloading(probe):
+    """A probe sent while the last file downloads: the counter at N / N, the bar short of 100 %."""
+    position, _, total = probe.get("counter", "").partition("/")
+    return position != "" and position == total and probe.get("bar") != "100%"
+
+
+def verdict(held):
+    return "met" if held else "MISSED"
+
+
+def main():
+    records = parse(sys.argv[1])
+    rows = []
+
+    install = [ms - PAUSE_MS for ms in values(records, "b1-installer", "install_ms")]
+    bare = values(records, "b1-bare", "bare_ms")
+    curl = values(records, "b1-curl", "curl_ms")
+    if install and bare and curl:
+        i, b, c = (statistics.median(v) for v in (install, bare, curl))
+        rows.append(("B1 install overhead", "installer / bare", "%.3f" % (i / b),
+                     "<= %.2f" % GOAL_INSTALL_RATIO, verdict(i / b <= GOAL_INSTALL_RATIO),
+                     "installer %.0f ms (less the 1 s pause), bare %.0f ms; %d rounds"
+                     % (i, b, len(install))))
+        rows.append(("", "bare / curl", "%.2f" % (b / c), "-", "-",
+                     "bare %.0f ms, curl %.0f ms" % (b, c)))
+
+    latencies = sorted(float(r["latency_ms"]) for r in records
+                       if r["tag"] == "b2-probe" and downloading(r))
+    if latencies:
+        p50, p99, top = percentile(latencies, 50), percentile(latencies, 99), latencies[-1]
+        rows.append(("B2 responsiveness", "WM_NULL p99", "%.1f ms" % p99,
+                     "<= %.0f ms" % GOAL_P99_MS, verdict(p99 <= GOAL_P99_MS),
+                     "p50 %.1f ms, p99 %.1f ms, max %.1f ms; %d probes during the download"
+                     % (p50, p99, top, len(latencies))))
+
+    started = values(records, "b3-startup", "ms", program="a")
+    floor = values(records, "b3-startup", "ms", program="b")
+    if started and floor:
+        s, f = statistics.median(started), statistics.median(floor)
+        rows.append(("B3 start-up", "installer / minimal", "%.2f" % (s / f),
+                     "<= %.1f" % GOAL_STARTUP_RATIO, verdict(s / f <= GOAL_STARTUP_RATIO),
+                     "installer %.0f ms, minimal window %.0f ms (medians of %d)"
+                     % (s, f, len(started))))
+
+    size = values(records, "b4-size", "bytes")
+    if size:
+        stripped = values(records, "b4-size", "stripped")
+        rows.append(("B4 size", "exe as built", "%.0f KiB" % (size[0] / KIB),
+                     "<= %d KiB" % (GOAL_SIZE_BYTES // KIB), verdict(size[0] <= GOAL_SIZE_BYTES),
+                     "stripped %.0f KiB" % (stripped[0] / KIB) if stripped else ""))
+        imports = [r.get("dll") for r in records if r["tag"] == "b4-import"]
+        rows.append(("", "imports", "%d DLLs" % len(imports), "-", "-", " ".join(imports)))
+
+    peak = values(records, "b1-installer", "peak_ws")
+    floor_peak = values(records, "b3-startup", "peak_ws", program="b")
+    if peak and floor_peak:
+        extra = max(peak) - max(floor_peak)
+        rows.append(("B5 memory", "peak WS - minimal", "%+.1f MiB" % (extra / MIB),
+                     "<= 8 MiB", verdict(extra <= GOAL_EXTRA_MEMORY),
+                     "installer %.1f MiB during B1, minimal window %.1f MiB"
+                     % (max(peak) / MIB, max(floor_peak) / MIB)))
+
+    headers = ("Bench", "Figure", "Value", "Goal", "", "Raw")
+    widths = [max(len(str(row[i])) for row in rows + [headers]) for i in range(len(headers))]
+    line = lambda row: "| " + " | ".join(str(c).ljust(w) for c, w in zip(row, widths)) + " |"
+    print(line(headers))
+    print("|" + "|".join("-" * (w + 2) for w in widths) + "|")
+    for row in rows:
+        print(line(row))
+
+
+if __name__ == "__main__":
+    main()

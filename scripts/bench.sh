@@ -1,0 +1,227 @@
+#!/usr/bin/env bash
+# The benchmarks, run by hand (not part of the test command). Builds what they need, measures
+# each figure side by side with its floor in the same run, and prints one table:
+#   B1 install time against a bare URLDownloadToFileA program and native curl (nginx, loopback)
+#   B2 WM_NULL latency while a throttled download runs (the install server fixture)
+#   B3 start-up against a minimal one-window program
+#   B4 the exe's size and import list
+#   B5 peak working set during B1 against the minimal program's
+# Usage: scripts/bench.sh [--rounds N] [--starts N]
+# Environment: BENCH_BUILD (default build/bench) holds the build trees, payloads and Wine rig;
+# BENCH_PORT (default 18765) is the loopback port that the bench's installer build is made for.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+
+rounds=3   # B1 rounds: installer, bare program and curl each once per round
+starts=10  # B3 starts of each program
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --rounds) rounds=$2; shift 2 ;;
+    --starts) starts=$2; shift 2 ;;
+    *) echo "usage: scripts/bench.sh [--rounds N] [--starts N]" >&2; exit 2 ;;
+  esac
+done
+
+# Wine's windows need a display; a throwaway one unless there is one already.
+if [ -z "${DISPLAY:-}" ]; then
+  exec xvfb-run -a -s '-screen 0 1024x768x24' "$0" --rounds "$rounds" --starts "$starts"
+fi
+
+bench=$(mkdir -p "${BENCH_BUILD:-build/bench}" && cd "${BENCH_BUILD:-build/bench}" && pwd)
+port=${BENCH_PORT:-18765}
+host=127.0.0.1:$port
+toolchain=$root/cmake/mingw-w64-x86_64.cmake
+
+say() { echo "bench: $*" >&2; }
+
+# --- what the bench needs --------------------------------------------------------------------
+for tool in cmake ninja x86_64-w64-mingw32-g++-posix wine xvfb-run python3; do
+  command -v "$tool" >/dev/null 2>&1 || { scripts/setup.sh; break; }
+done
+missing=()
+command -v nginx >/dev/null 2>&1 || [ -x /usr/sbin/nginx ] || missing+=(nginx)
+command -v curl >/dev/null 2>&1 || missing+=(curl)
+if [ ${#missing[@]} -gt 0 ]; then
+  say "installing ${missing[*]}"
+  SUDO=; [ "$(id -u)" -eq 0 ] || SUDO=sudo
+  $SUDO apt-get update -qq
+  # The package would start its own server on port 80; the bench starts nginx itself.
+  DEBIAN_FRONTEND=noninteractive RUNLEVEL=1 $SUDO apt-get install -y -qq --no-install-recommends \
+    "${missing[@]}" >/dev/null
+fi
+nginx=$(command -v nginx || echo /usr/sbin/nginx)
+
+port_free() {
+  python3 -c 'import socket,sys; s=socket.socket(); s.bind(("127.0.0.1", int(sys.argv[1])))' \
+    "$1" 2>/dev/null
+}
+port_free "$port" || { say "port $port is taken; set BENCH_PORT to a free one"; exit 1; }
+
+# --- builds ----------------------------------------------------------------------------------
+# The installer is built from a commit (default HEAD), so the figures belong to a revision and
+# work in progress elsewhere in the tree cannot break the build; BENCH_REV=worktree takes the
+# working tree as it stands.
+rev=${BENCH_REV:-HEAD}
+app_build=$bench/app
+if [ "$rev" = worktree ]; then
+  source_tree=$root
+  app_build=$bench/app-worktree
+else
+  source_tree=$bench/source
+  rev=$(git rev-parse --short "$rev")
+  if [ "$(cat "$source_tree/.bench-rev" 2>/dev/null)" != "$rev" ]; then
+    rm -rf "$source_tree" "$app_build"
+    mkdir -p "$source_tree"
+    git archive "$rev" | tar -x -C "$source_tree"
+    echo "$rev" >"$source_tree/.bench-rev"
+  fi
+fi
+say "building the installer of $rev for $host and the bench programs"
+cmake -S "$source_tree" -B "$app_build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+  -DCMAKE_BUILD_TYPE=Release -DVELQUOR_INSTALL_HOST="$host" >/dev/null
+cmake --build "$app_build" -j2 --target VelquorManager_Install >/dev/null
+cmake -S bench -B "$bench/tools" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+  -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$bench/tools" -j2 >/dev/null
+installer=$app_build/src/app/VelquorManager_Install.exe
+tools=$bench/tools
+
+python3 bench/make_payload.py install "$bench/payload/install" >&2
+python3 bench/make_payload.py single "$bench/payload/single" >&2
+
+# --- the Wine session: one prefix and one wineserver for every program of the run ------------
+rig=$bench/wine
+scripts/wine-run.sh "$rig" --prepare
+# shellcheck source=wine-env.sh
+source scripts/wine-env.sh "$rig"
+tmp=$(mktemp -d "${TMPDIR:-/tmp}/velquor-bench.XXXXXX")
+nginx_pid=
+fixture_port_file=$tmp/fixture.port
+
+stop_nginx() {
+  if [ -n "$nginx_pid" ]; then
+    kill "$nginx_pid" 2>/dev/null || true
+    for _ in $(seq 50); do kill -0 "$nginx_pid" 2>/dev/null || break; sleep 0.1; done
+    nginx_pid=
+  fi
+}
+stop_fixture() {
+  [ -f "$fixture_port_file" ] && python3 tests/fixture/install_server.py --stop \
+    --port-file "$fixture_port_file" >/dev/null 2>&1 || true
+  rm -f "$fixture_port_file"
+}
+cleanup() {
+  stop_nginx
+  stop_fixture
+  wineserver -k 2>/dev/null || true
+  rm -rf "$tmp"
+}
+trap cleanup EXIT
+# A persistent server keeps the session (and its warm caches) between the programs.
+wineserver -p 2>/dev/null || true
+
+results=$bench/results.txt
+log=$bench/bench.log
+: >"$results"
+: >"$log"
+winpath() { winepath -w "$1" 2>/dev/null; }
+# Runs a Windows program of the bench; its output lines go to the log, and the lines that start
+# with the word FROM go to the results under the word TO.
+run_tagged() {
+  local from=$1 to=$2
+  shift 2
+  if ! wine "$@" 2>>"$log" | tr -d '\r' | tee -a "$log" | sed -n "s/^$from /$to /p" >>"$results"
+  then
+    say "$(basename "$1") $2 failed:"
+    tail -n 3 "$log" >&2
+    exit 1
+  fi
+}
+
+program_files=$WINEPREFIX/drive_c/"Program Files"
+install_dir=$program_files/Harlune/VelquorManager
+bare_dir=$WINEPREFIX/drive_c/bench-bare
+
+# --- B4 size ---------------------------------------------------------------------------------
+size=$(stat -c %s "$installer")
+cp "$installer" "$tmp/stripped.exe"
+x86_64-w64-mingw32-strip "$tmp/stripped.exe"
+echo "b4-size bytes=$size stripped=$(stat -c %s "$tmp/stripped.exe")" >>"$results"
+x86_64-w64-mingw32-objdump -p "$installer" | sed -n 's/^\tDLL Name: /b4-import dll=/p' >>"$results"
+
+# --- B3 start-up (and the minimal program's working set for B5) ------------------------------
+say "B3: $starts starts of the installer and of the minimal window program, in turn"
+# One unmeasured start of each first, so both meet a warm file cache and a running wineserver.
+run_tagged startup b3-warmup "$tools/bench_driver.exe" startup 1 TInstForm "$(winpath "$installer")" \
+  BenchMinWindow "$(winpath "$tools/bench_min_window.exe")"
+run_tagged startup b3-startup "$tools/bench_driver.exe" startup "$starts" \
+  TInstForm "$(winpath "$installer")" BenchMinWindow "$(winpath "$tools/bench_min_window.exe")"
+
+# --- B1 install overhead (and the installer's working set for B5) ----------------------------
+say "B1: nginx on $host, $rounds rounds of installer, bare program and curl"
+mkdir -p "$tmp/nginx"
+sed -e "s|@TMP@|$tmp/nginx|g" -e "s|@PORT@|$port|g" -e "s|@ROOT@|$bench/payload/install|g" \
+  bench/nginx.conf.in >"$tmp/nginx/nginx.conf"
+"$nginx" -p "$tmp/nginx" -c "$tmp/nginx/nginx.conf"
+for _ in $(seq 50); do [ -s "$tmp/nginx/nginx.pid" ] && break; sleep 0.1; done
+nginx_pid=$(cat "$tmp/nginx/nginx.pid")
+
+base=http://$host/program/manager/install/
+names=(install.inf)
+while IFS='=' read -r key value; do
+  [ -n "$value" ] && names+=("${value%$'\r'}")
+done < <(sed -n '/^\[files\]/,$p' "$bench/payload/install/install.inf" | tail -n +2)
+: >"$tmp/bare.list"
+: >"$tmp/curl.cfg"
+for name in "${names[@]}"; do
+  url=$base${name//\\//}
+  printf '%s\t%s\r\n' "$url" 'C:\bench-bare\'"$name" >>"$tmp/bare.list"
+  printf 'url = "%s"\noutput = "%s"\n' "$url" "$tmp/curl/${name//\\//}" >>"$tmp/curl.cfg"
+done
+
+# Every file of the payload, byte for byte, in Folder.
+check_copy() {
+  python3 - "$bench/payload/install" "$1" "${names[@]:1}" <<'EOF'
+import filecmp, os, sys
+source, target, names = sys.argv[1], sys.argv[2], sys.argv[3:]
+bad = [n for n in names
+       if not filecmp.cmp(os.path.join(source, *n.split("\\")),
+                          os.path.join(target, *n.split("\\")), shallow=False)]
+sys.exit("bench: %d files differ in %s, first %s" % (len(bad), target, bad[0]) if bad else 0)
+EOF
+}
+
+now_ms() { date +%s%N | awk '{ printf "%.1f", $1 / 1e6 }'; }
+for round in $(seq "$rounds"); do
+  say "B1 round $round"
+  rm -rf "$program_files/Harlune" "$bare_dir" "$tmp/curl"
+  run_tagged install b1-installer "$tools/bench_driver.exe" install "$(winpath "$installer")"
+  tail -n 1 "$results" | grep -q 'install_ok=1' || { say "the installation failed; see $log"; exit 1; }
+  check_copy "$install_dir"
+  run_tagged bare b1-bare "$tools/bench_bare_download.exe" "$(winpath "$tmp/bare.list")"
+  check_copy "$bare_dir"
+  start=$(now_ms)
+  curl -s --fail --create-dirs -K "$tmp/curl.cfg"
+  echo "b1-curl curl_ms=$(awk -v a="$start" -v b="$(now_ms)" 'BEGIN { printf "%.1f", b - a }')" \
+    >>"$results"
+  check_copy "$tmp/curl"
+done
+stop_nginx
+
+# --- B2 responsiveness -----------------------------------------------------------------------
+say "B2: one 32 MiB file from the install server fixture at 4 MiB/s, WM_NULL every 10 ms"
+rm -rf "$program_files/Harlune"
+python3 tests/fixture/install_server.py --root "$bench/payload/single" --port "$port" \
+  --port-file "$fixture_port_file" --daemon --lifetime 600 >/dev/null
+curl -s --fail "http://$host/_control/fault?path=single.bin&throttle=$((4 * 1024 * 1024))" >/dev/null
+run_tagged probe b2-probe "$tools/bench_driver.exe" probe "$(winpath "$installer")" 10
+grep -q '^probed install_ok=1' "$log" || { say "the throttled installation failed; see $log"; exit 1; }
+stop_fixture
+
+# --- the table -------------------------------------------------------------------------------
+echo
+echo "Velquor installer benchmarks of $rev, $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores," \
+  "$(sed -n 's/^model name\s*: //p' /proc/cpuinfo | head -n 1), $(wine --version)"
+python3 bench/report.py "$results"
+echo "(raw figures: $results; program output: $log)"
