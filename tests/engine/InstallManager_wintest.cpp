@@ -2,7 +2,6 @@
 // compiled into the program; progress goes into a recording view instead of the window.
 
 #include <windows.h>
-#include <shellapi.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
@@ -37,22 +36,6 @@ class RecordingView final : public TProgressView {
     CurrMax = Max, CurrPos = Position;
   }
 };
-
-void RemoveTree(const std::string& Folder) {
-  std::string From = Folder;
-  if (!From.empty() && From.back() == '\\') From.pop_back();
-  From.append(2, '\0');
-  SHFILEOPSTRUCTA Op = {};
-  Op.wFunc = FO_DELETE;
-  Op.pFrom = From.c_str();
-  Op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
-  SHFileOperationA(&Op);
-}
-
-bool FolderExists(const std::string& Path) {
-  const DWORD a = GetFileAttributesA(Path.c_str());
-  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 std::string DesktopLink() {
   char Desktop[MAX_PATH] = {};
@@ -117,7 +100,7 @@ TEST_F(InstallManagerTest, AWholeInstallationLandsEveryFileAndFinishes) {
   EXPECT_EQ(ReadBytes(InstallDir + "Update\\Lib\\b.dll"), "library");
   EXPECT_EQ(ReadBytes(InstallDir + Hangul), "help");
   for (const char* Folder : {"Log", "Update", "Report"})
-    EXPECT_TRUE(FolderExists(InstallDir + Folder)) << Folder;
+    EXPECT_TRUE(FolderExistsA(InstallDir + Folder)) << Folder;
   EXPECT_TRUE(FileExistsA(DesktopLink()));
   EXPECT_FALSE(FileExistsA(Script));
 
@@ -160,7 +143,7 @@ TEST_F(InstallManagerTest, AnEmptyListFetchesTheExtrasCreatesTheFoldersAndFails)
   EXPECT_EQ(Manager.Failure().Kind, TInstallFailure::TKind::NoFiles);
   EXPECT_EQ(ReadBytes(InstallDir + "license.txt"), "licence");
   for (const char* Folder : {"Log", "Update", "Report"})
-    EXPECT_TRUE(FolderExists(InstallDir + Folder)) << Folder;
+    EXPECT_TRUE(FolderExistsA(InstallDir + Folder)) << Folder;
   EXPECT_FALSE(FileExistsA(DesktopLink()));
 }
 

@@ -45,16 +45,23 @@ TTestFolder::TTestFolder() {
   } while (!CreateDirectoryA(Path_.c_str(), nullptr));
 }
 
-TTestFolder::~TTestFolder() {
+TTestFolder::~TTestFolder() { RemoveTree(Path_); }
+
+void RemoveTree(const std::string& Folder) {
   // SHFileOperation wants a list ended by two zeros, without the trailing backslash.
-  std::string From = Path_.substr(0, Path_.size() - 1);
-  From.push_back('\0');
-  From.push_back('\0');
+  std::string From = Folder;
+  while (!From.empty() && From.back() == '\\') From.pop_back();
+  From.append(2, '\0');
   SHFILEOPSTRUCTA Op = {};
   Op.wFunc = FO_DELETE;
   Op.pFrom = From.c_str();
   Op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
   SHFileOperationA(&Op);
+}
+
+bool FolderExistsA(const std::string& Path) {
+  const DWORD a = GetFileAttributesA(Path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 TScopedEnv::TScopedEnv(const char* Name, const char* Value) : Name_(Name) {

@@ -11,6 +11,9 @@ void WriteBytes(const std::string& Path, std::string_view Bytes);
 std::string ReadBytes(const std::string& Path);
 bool FileExistsA(const std::string& Path);
 std::string TempPathA();
+// Deletes a folder with all it holds; a folder that is not there is no error.
+void RemoveTree(const std::string& Folder);
+bool FolderExistsA(const std::string& Path);
 
 // A new empty folder in the temporary folder, removed with all it holds when the test ends.
 class TTestFolder {
