@@ -49,12 +49,15 @@ bool IsDeviceName(std::u16string_view Segment) {
 }  // namespace
 
 bool IsInstallablePath(std::u16string_view LocalPath) {
-  if (LocalPath.empty() || LocalPath.substr(0, 2) == u"\\\\") return false;
+  if (LocalPath.empty()) return false;
+  const auto IsSeparator = [](char16_t c) { return c == u'\\' || c == u'/'; };
+  if (LocalPath.size() >= 2 && IsSeparator(LocalPath[0]) && IsSeparator(LocalPath[1])) return false;
   for (char16_t c : LocalPath)
     if (c < 0x20 || c == 0x7F || kForbiddenChars.find(c) != std::u16string_view::npos) return false;
+  // Both separators count, so the rule holds also for a path not yet in its local form.
   size_t Start = 0;
   for (;;) {
-    const size_t End = LocalPath.find(u'\\', Start);
+    const size_t End = LocalPath.find_first_of(u"\\/", Start);
     const std::u16string_view Segment = LocalPath.substr(Start, End - Start);
     if (IsParentSegment(Segment) || IsDeviceName(Segment)) return false;
     if (End == std::u16string_view::npos) return true;

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-// A relative path from the manifest, in its local form (backslashes), may be installed only when
+// A relative path from the manifest (slashes or backslashes) may be installed only when
 // no part of it can lead out of the install folder or name something other than a plain file:
 // no ".." segment (Windows drops a segment's trailing dots and blanks, so "..." and ".. " count),
 // no ":" (drives, alternate data streams), no leading "\\" pair, no control character or any of

@@ -4,23 +4,47 @@
 
 #include <vector>
 
-std::vector<std::string> TProfileFile::SectionKeys(std::string_view Section) {
-  const std::string SectionName(Section);
-  std::vector<char> Buffer(kKeyListChars);
+namespace {
+
+// A list of zero-terminated strings from one of the profile reader's list functions, read into
+// a buffer that doubles until the whole list fits (a list that did not fit comes back as
+// Size - 2 characters).
+template <typename ReadList>
+std::vector<std::string> ReadWholeList(ReadList&& Read) {
+  std::vector<char> Buffer(TProfileFile::kKeyListChars);
   DWORD Length = 0;
   for (;;) {
     const auto Size = static_cast<DWORD>(Buffer.size());
-    Length = GetPrivateProfileStringA(SectionName.c_str(), nullptr, "", Buffer.data(), Size,
-                                      FileName_.c_str());
-    // A list that did not fit comes back as Size - 2 characters.
+    Length = Read(Buffer.data(), Size);
     if (Length + 2 < Size) break;
     Buffer.assign(Buffer.size() * 2, '\0');
   }
-  std::vector<std::string> Keys;
+  std::vector<std::string> Items;
   for (DWORD Start = 0; Start < Length;) {
-    std::string Key(Buffer.data() + Start);
-    Start += static_cast<DWORD>(Key.size()) + 1;
-    Keys.push_back(std::move(Key));
+    std::string Item(Buffer.data() + Start);
+    Start += static_cast<DWORD>(Item.size()) + 1;
+    Items.push_back(std::move(Item));
+  }
+  return Items;
+}
+
+}  // namespace
+
+std::vector<std::string> TProfileFile::SectionKeys(std::string_view Section) {
+  const std::string Name(Section);
+  std::vector<std::string> Keys = ReadWholeList([&](char* Buffer, DWORD Size) {
+    return GetPrivateProfileStringA(Name.c_str(), nullptr, "", Buffer, Size, FileName_.c_str());
+  });
+  if (!Keys.empty()) return Keys;
+
+  // An entry without a name ("=value") at the top of a section makes the key list come back
+  // empty under Wine, which would lose every entry after it; the section's lines still hold
+  // them. A nameless entry can't be looked up by its name and is left out.
+  for (const std::string& Line : ReadWholeList([&](char*Buffer, DWORD Size) {
+         return GetPrivateProfileSectionA(Name.c_str(), Buffer, Size, FileName_.c_str());
+       })) {
+    const size_t Equals = Line.find('=');
+    if (Equals != 0 && Equals != std::string::npos) Keys.push_back(Line.substr(0, Equals));
   }
   return Keys;
 }

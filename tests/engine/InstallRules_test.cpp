@@ -34,7 +34,8 @@ INSTANTIATE_TEST_SUITE_P(
                     PathCase{u"nul.txt", false}, PathCase{u"Update\\aux.dll", false},
                     PathCase{u"PRN \\x", false}, PathCase{u"COM1", false},
                     PathCase{u"lpt9.log", false}, PathCase{u"COM\u00B9", false},
-                    PathCase{u"nul\\x.txt", false}),
+                    PathCase{u"nul\\x.txt", false}, PathCase{u"./.../x", false},
+                    PathCase{u"//srv/s/x", false}, PathCase{u"a/../../x", false}),
     [](const testing::TestParamInfo<PathCase>& Info) {
       return "Case" + std::to_string(Info.index);
     });

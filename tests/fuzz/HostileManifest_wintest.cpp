@@ -296,10 +296,9 @@ TEST(HostileManifestTest, NoCrashNoEmptyEntryAndNoPlainEntryLost) {
               PlainChecked, Longest);
 }
 
-// Wine hides every key of a section whose first entry has an empty name: LoadManifest then finds
-// no files, and the run ends with "nothing to install" instead of installing what is listed.
-// Enable once the reader sees past it (reading the section's lines instead of its key list).
-TEST(HostileManifestTest, DISABLED_KeylessFirstEntryHidesTheSection) {
+// Wine hides every key of a section whose first entry has an empty name; the reader must not
+// lose the entries after it.
+TEST(HostileManifestTest, AKeylessFirstEntryDoesNotHideTheSection) {
   TTestFolder Folder;
   const std::string Path = Folder / "install.inf";
   WriteBytes(Path, "[files]\r\n=stray\r\n1=a.exe\r\n2=b.dll\r\n");
