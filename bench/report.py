@@ -54,6 +54,36 @@ def downloading(probe):
     return position != "" and position == total and probe.get("bar") != "100%"
 
 
+def install_breakdown(records):
+    """Where the installer's time goes, from the server's log: before its first request, the
+    span of its requests, after its last; and the client's time between requests."""
+    runs = [r for r in records if r["tag"] == "b1-installer"]
+    spans = {program: [r for r in records
+                       if r["tag"] == "b1-requests" and r.get("program") == program]
+             for program in ("installer", "bare")}
+    if not runs or len(spans["installer"]) != len(runs) or not spans["bare"]:
+        return []
+    median = lambda items: statistics.median(items)
+    span = lambda r: float(r["last_epoch_ms"]) - float(r["first_epoch_ms"])
+    # Between requests: the span less the time the server spent answering.
+    gap = lambda r: (span(r) - float(r["busy_ms"])) / max(1, int(r["count"]))
+    head = median([float(q["first_epoch_ms"]) - float(r["start_epoch_ms"])
+                   for r, q in zip(runs, spans["installer"])])
+    tail = median([float(r["end_epoch_ms"]) - float(q["last_epoch_ms"]) - PAUSE_MS
+                   for r, q in zip(runs, spans["installer"])])
+    mine, floor = median([span(q) for q in spans["installer"]]), median([span(q) for q in spans["bare"]])
+    return [
+        ("", "request span inst. / bare", "%.3f" % (mine / floor), "-", "-",
+         "installer %.0f ms, bare %.0f ms from first request to last response" % (mine, floor)),
+        ("", "client time per request", "%.1f / %.1f ms" % (
+            median([gap(q) for q in spans["installer"]]), median([gap(q) for q in spans["bare"]])),
+         "-", "-", "installer / bare: time between requests not spent in the server"),
+        ("", "installer outside requests", "%.0f ms" % (head + tail), "-", "-",
+         "%.0f ms from Next to the first request, %.0f ms after the last (less the pause)"
+         % (head, tail)),
+    ]
+
+
 def verdict(held):
     return "met" if held else "MISSED"
 
@@ -73,6 +103,12 @@ def main():
                      % (i, b, len(install))))
         rows.append(("", "bare / curl", "%.2f" % (b / c), "-", "-",
                      "bare %.0f ms, curl %.0f ms" % (b, c)))
+        minimized = [ms - PAUSE_MS for ms in values(records, "b1-minimized", "install_ms")]
+        if minimized:
+            m = statistics.median(minimized)
+            rows.append(("", "minimized / bare", "%.3f" % (m / b), "-", "-",
+                         "installer minimized (paints nothing) %.0f ms" % m))
+        rows += install_breakdown(records)
 
     latencies = sorted(float(r["latency_ms"]) for r in records
                        if r["tag"] == "b2-probe" and downloading(r))
@@ -109,6 +145,12 @@ def main():
                      "<= 8 MiB", verdict(extra <= GOAL_EXTRA_MEMORY),
                      "installer %.1f MiB during B1, minimal window %.1f MiB"
                      % (max(peak) / MIB, max(floor_peak) / MIB)))
+        started_peak = values(records, "b3-startup", "peak_ws", program="a")
+        bare_peak = values(records, "b1-bare", "peak_ws")
+        if started_peak and bare_peak:
+            rows.append(("", "parts", "-", "-", "-",
+                         "installer at start-up %.1f MiB; bare urlmon program (no window) %.1f MiB"
+                         % (max(started_peak) / MIB, max(bare_peak) / MIB)))
 
     headers = ("Bench", "Figure", "Value", "Goal", "", "Raw")
     widths = [max(len(str(row[i])) for row in rows + [headers]) for i in range(len(headers))]

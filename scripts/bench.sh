@@ -6,6 +6,8 @@
 #   B3 start-up against a minimal one-window program
 #   B4 the exe's size and import list
 #   B5 peak working set during B1 against the minimal program's
+# B1 also runs the installer minimized (no painting) and splits each run by the server's log, so
+# the table says where the time goes.
 # Usage: scripts/bench.sh [--rounds N] [--starts N]
 # Environment: BENCH_BUILD (default build/bench) holds the build trees, payloads and Wine rig;
 # BENCH_PORT (default 18765) is the loopback port that the bench's installer build is made for.
@@ -159,7 +161,7 @@ run_tagged startup b3-startup "$tools/bench_driver.exe" startup "$starts" \
   TInstForm "$(winpath "$installer")" BenchMinWindow "$(winpath "$tools/bench_min_window.exe")"
 
 # --- B1 install overhead (and the installer's working set for B5) ----------------------------
-say "B1: nginx on $host, $rounds rounds of installer, bare program and curl"
+say "B1: nginx on $host, $rounds rounds of installer (shown, minimized), bare program and curl"
 mkdir -p "$tmp/nginx"
 sed -e "s|@TMP@|$tmp/nginx|g" -e "s|@PORT@|$port|g" -e "s|@ROOT@|$bench/payload/install|g" \
   bench/nginx.conf.in >"$tmp/nginx/nginx.conf"
@@ -192,19 +194,40 @@ sys.exit("bench: %d files differ in %s, first %s" % (len(bad), target, bad[0]) i
 EOF
 }
 
+# The requests of one program's run, from nginx's log (which it opened for appending, so
+# emptying it between runs is safe): when the first began and the last ended, and how much of
+# that span the server itself was busy.
+summarize_requests() {
+  awk -v tag="$1" '{ end = $1 * 1000; start = end - $2 * 1000; busy += $2 * 1000; n++
+                     if (n == 1 || start < first) first = start; if (end > last) last = end }
+    END { printf "b1-requests program=%s count=%d first_epoch_ms=%.1f last_epoch_ms=%.1f busy_ms=%.1f\n",
+                 tag, n, first, last, busy }' "$tmp/nginx/access.log" >>"$results"
+  : >"$tmp/nginx/access.log"
+}
+
 now_ms() { date +%s%N | awk '{ printf "%.1f", $1 / 1e6 }'; }
 for round in $(seq "$rounds"); do
   say "B1 round $round"
   rm -rf "$program_files/Harlune" "$bare_dir" "$tmp/curl"
+  : >"$tmp/nginx/access.log"
   run_tagged install b1-installer "$tools/bench_driver.exe" install "$(winpath "$installer")"
   tail -n 1 "$results" | grep -q 'install_ok=1' || { say "the installation failed; see $log"; exit 1; }
+  summarize_requests installer
+  check_copy "$install_dir"
+  # The same with the window minimized: what the painting costs.
+  rm -rf "$program_files/Harlune"
+  run_tagged install b1-minimized "$tools/bench_driver.exe" install "$(winpath "$installer")" \
+    --minimized
+  summarize_requests minimized
   check_copy "$install_dir"
   run_tagged bare b1-bare "$tools/bench_bare_download.exe" "$(winpath "$tmp/bare.list")"
+  summarize_requests bare
   check_copy "$bare_dir"
   start=$(now_ms)
   curl -s --fail --create-dirs -K "$tmp/curl.cfg"
   echo "b1-curl curl_ms=$(awk -v a="$start" -v b="$(now_ms)" 'BEGIN { printf "%.1f", b - a }')" \
     >>"$results"
+  summarize_requests curl
   check_copy "$tmp/curl"
 done
 stop_nginx
