@@ -232,6 +232,7 @@ void TLabel::Create(HWND Parent, int Id, const TDesignRect& Design, std::wstring
 }
 
 void TLabel::SetText(std::wstring_view Text) {
+  if (this->Text() == Text) return;
   TControl::SetText(Text);
   FitToText();
   InvalidateRect(Handle_, nullptr, TRUE);
@@ -411,8 +412,18 @@ void TProgressBar::SetPosition(double Value) {
   Changed();
 }
 
+void TProgressBar::SetMaxAndPosition(double Max, double Position) {
+  Max_ = Max;
+  Position_ = Position;
+  Changed();
+}
+
 void TProgressBar::Changed() {
-  SetWindowTextW(Handle_, Utf8ToWide(ProgressText(Min_, Max_, Position_)).c_str());
+  // A download notifies many times per percent: only a new percentage is worth a redraw.
+  std::wstring Caption = Utf8ToWide(ProgressText(Min_, Max_, Position_));
+  if (Caption == Caption_ && !Caption_.empty()) return;
+  Caption_ = std::move(Caption);
+  SetWindowTextW(Handle_, Caption_.c_str());
   InvalidateRect(Handle_, nullptr, FALSE);
 }
 

@@ -172,6 +172,8 @@ class TProgressBar : public TControl {
   void SetMin(double Value);
   void SetMax(double Value);
   void SetPosition(double Value);
+  // Both at once, for a notification that moves the range and the position together.
+  void SetMaxAndPosition(double Max, double Position);
 
  private:
   static LRESULT CALLBACK WindowProc(HWND Window, UINT Message, WPARAM wParam,
@@ -182,6 +184,7 @@ class TProgressBar : public TControl {
   double Min_ = 0;
   double Max_ = 100;
   double Position_ = 0;
+  std::wstring Caption_;  // the percentage text shown, which is all that the drawing depends on
 };
 
 class TButton;

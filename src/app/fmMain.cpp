@@ -317,8 +317,7 @@ void TInstForm::ActionList1Update() {
 void TInstForm::SetAllFilesText(const std::string& Text) { lblAllFiles.SetText(Utf8ToWide(Text)); }
 
 void TInstForm::SetAllFilesBar(double Max, double Position) {
-  pbAllFiles.SetMax(Max);
-  pbAllFiles.SetPosition(Position);
+  pbAllFiles.SetMaxAndPosition(Max, Position);
 }
 
 std::string TInstForm::CurrentFileText() const { return WideToUtf8(lblCurrFile.Text()); }
@@ -328,8 +327,7 @@ void TInstForm::SetCurrentFileText(const std::string& Text) {
 }
 
 void TInstForm::SetCurrentFileBar(double Max, double Position) {
-  pbCurrFile.SetMax(Max);
-  pbCurrFile.SetPosition(Position);
+  pbCurrFile.SetMaxAndPosition(Max, Position);
 }
 
 void TInstForm::OnCommand(int Id, int Code) {
