@@ -10,13 +10,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <memory>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "app/ControlIds.h"
+#include "e2e/InstallerRun.h"
 #include "gui/GuiDriver.h"
 #include "net/InstallServer.h"
 #include "win32/Handle.h"
@@ -27,135 +26,6 @@
 namespace {
 
 using namespace GuiDriver;
-
-constexpr DWORD kStartTimeoutMs = 30000;
-constexpr DWORD kStepTimeoutMs = 10000;
-constexpr DWORD kInstallTimeoutMs = 60000;
-constexpr wchar_t kCaption[] = L"Velquor Manager 설치";
-constexpr wchar_t kTitle[] = L"Velquor 매니저 설치";
-constexpr wchar_t kDialogClass[] = L"#32770";
-constexpr int kMessageBoxText = 0xFFFF;  // the static that holds a message box's text
-constexpr int kPages[] = {IDC_TS_WELCOME,  IDC_TS_OPTION,   IDC_TS_READY,
-                          IDC_TS_PROGRESS, IDC_TS_COMPLETE, IDC_TS_CANCEL};
-
-std::string Env(const char* Name) {
-  const char* Value = std::getenv(Name);
-  return Value ? Value : "";
-}
-
-// Wine shows the Linux root as drive Z:.
-std::string OnDriveZ(std::string UnixPath) {
-  for (char& c : UnixPath)
-    if (c == '/') c = '\\';
-  return "Z:" + UnixPath;
-}
-
-std::wstring ShotPath(const std::string& Name) {
-  return Utf8ToWide(OnDriveZ(Env("VELQUOR_GUI_SHOTS") + "/" + Name));
-}
-
-std::string ProgramFilesDir() {
-  const TRegKey Key =
-      OpenRegKey(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", KEY_READ);
-  return ReadRegString(Key.Get(), "ProgramFilesDir");
-}
-
-std::string InstallDir() { return ProgramFilesDir() + "\\Harlune\\VelquorManager\\"; }
-
-std::string DesktopLink() {
-  char Desktop[MAX_PATH] = {};
-  SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, 0, Desktop);
-  return std::string(Desktop) + "\\VelquorManager.lnk";
-}
-
-bool FolderExists(const std::string& Path) {
-  const DWORD a = GetFileAttributesA(Path.c_str());
-  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-void RemoveTree(const std::string& Folder) {
-  std::string From = Folder;
-  while (!From.empty() && From.back() == '\\') From.pop_back();
-  From.append(2, '\0');
-  SHFILEOPSTRUCTA Op = {};
-  Op.wFunc = FO_DELETE;
-  Op.pFrom = From.c_str();
-  Op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
-  SHFileOperationA(&Op);
-}
-
-std::set<std::string> TempFiles(const std::string& Pattern) {
-  std::set<std::string> Names;
-  WIN32_FIND_DATAA Data;
-  HANDLE Find = FindFirstFileA((TempPathA() + Pattern).c_str(), &Data);
-  if (Find == INVALID_HANDLE_VALUE) return Names;
-  do Names.insert(Data.cFileName);
-  while (FindNextFileA(Find, &Data));
-  FindClose(Find);
-  return Names;
-}
-
-int Requests(const std::string& Log, const std::string& RelativePath) {
-  const std::string Line = "GET /program/manager/install/" + RelativePath + " ";
-  int Count = 0;
-  for (size_t At = Log.find(Line); At != std::string::npos; At = Log.find(Line, At + 1)) ++Count;
-  return Count;
-}
-
-// One start of the installer, ended at the latest when the test ends.
-class TInstaller {
- public:
-  TInstaller() : Process_(L"\"" + Utf8ToWide(OnDriveZ(VELQUOR_INSTALLER_EXE)) + L"\"") {
-    Form = Process_.WaitForWindow(kCaption, kStartTimeoutMs);
-  }
-
-  TProcess& Process() { return Process_; }
-  HWND Item(int Id) const { return Control(Form, Id); }
-  void Press(int Id) const { Click(Item(Id)); }
-  std::wstring TextOf(int Id) const { return Text(Item(Id)); }
-
-  // The index of the one page that shows; -1 while none or more than one does.
-  int Page() const {
-    int Shown = -1;
-    for (int i = 0; i < 6; ++i) {
-      if (!Visible(Item(kPages[i]))) continue;
-      if (Shown >= 0) return -1;
-      Shown = i;
-    }
-    return Shown;
-  }
-  bool WaitForPage(int Index, DWORD TimeoutMs = kStepTimeoutMs) const {
-    return WaitUntil([&] { return Page() == Index; }, TimeoutMs);
-  }
-
-  // The buttons as the idle update leaves them: Back, Next, and the third button's caption and
-  // state.
-  bool WaitForButtons(bool Prev, bool Next, const std::wstring& Third, bool ThirdEnabled) const {
-    return WaitUntil(
-        [&] {
-          return Enabled(Item(IDC_BTN_PREV)) == Prev && Enabled(Item(IDC_BTN_NEXT)) == Next &&
-                 TextOf(IDC_BTN_FINISH) == Third && Enabled(Item(IDC_BTN_FINISH)) == ThirdEnabled;
-        },
-        kStepTimeoutMs);
-  }
-
-  // Welcome, licence with the box ticked, ready.
-  bool GoToReadyPage() const {
-    Press(IDC_BTN_NEXT);
-    if (!WaitForPage(1)) return false;
-    Press(IDC_CHK_OK);
-    if (!WaitUntil([&] { return Enabled(Item(IDC_BTN_NEXT)); }, kStepTimeoutMs)) return false;
-    Press(IDC_BTN_NEXT);
-    return WaitForPage(2);
-  }
-
-  bool Shot(const std::string& Name) const { return SaveScreenshot(Form, ShotPath(Name)); }
-
-  HWND Form = nullptr;
-
- private:
-  TProcess Process_;
-};
 
 class Installation : public testing::Test {
  protected:
@@ -173,17 +43,8 @@ class Installation : public testing::Test {
     DeleteFileA(DesktopLink().c_str());
   }
 
-  // A payload of licence, message file and the listed files, each big enough to be seen.
   void ServePayload(const std::vector<std::string>& Files, bool Extras = true) {
-    std::string Manifest = "[info]\r\nversion=1.0.0.0\r\n";
-    if (Extras) Manifest += "licfile=license.txt\r\nmsgfile=readme.txt\r\n";
-    Manifest += "[files]\r\n";
-    for (size_t i = 0; i < Files.size(); ++i)
-      Manifest += std::to_string(i + 1) + "=" + Files[i] + "\r\n";
-    Server.Put("install.inf", Manifest);
-    Server.Put("license.txt", "licence text");
-    Server.Put("readme.txt", "readme text");
-    for (const std::string& f : Files) Server.Put(f, "content of " + f);
+    ::ServePayload(Server, Files, Extras);
   }
 
   std::unique_ptr<TInstaller> Start() {
@@ -348,7 +209,7 @@ TEST_F(Installation, AWholeInstallationShowsEveryCountAndFinishes) {
   EXPECT_EQ(ReadBytes(Dir + "Update\\Lib\\b.dll"), "content of Update/Lib/b.dll");
   EXPECT_EQ(ReadBytes(Dir + Hangul), "content of " + Hangul);
   for (const char* Folder : {"Log", "Update", "Report"})
-    EXPECT_TRUE(FolderExists(Dir + Folder)) << Folder;
+    EXPECT_TRUE(FolderExistsA(Dir + Folder)) << Folder;
   EXPECT_EQ(Requests(Server.Log(), "Update/Lib/b.dll"), 1) << Server.Log();
   EXPECT_FALSE(FileExistsA(Script));
 
@@ -424,7 +285,7 @@ TEST_F(Installation, AFailedInstallationSaysSoAndNamesTheCause) {
     EXPECT_FALSE(FileExistsA(DesktopLink()));
     EXPECT_EQ(ReadBytes(Sentinel), "untouched");
     for (const char* Folder : {"Log", "Update", "Report"})
-      EXPECT_TRUE(FolderExists(InstallDir() + Folder)) << Folder;
+      EXPECT_TRUE(FolderExistsA(InstallDir() + Folder)) << Folder;
     I->Press(IDC_BTN_FINISH);
     EXPECT_TRUE(I->Process().WaitForExit(kStepTimeoutMs));
   }
@@ -443,29 +304,6 @@ TEST_F(Installation, TheRunStopsAtTheFirstMissingFile) {
   EXPECT_EQ(Requests(Server.Log(), "c.dll"), 0);
   I->Shot("incomplete.png");
 }
-
-// HKLM's "ProgramFilesDir", put back as it was when the test ends.
-class TProgramFilesDirValue {
- public:
-  TProgramFilesDirValue() {
-    RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_ALL_ACCESS, Key_.Put());
-    Saved_ = ProgramFilesDir();
-  }
-  ~TProgramFilesDirValue() {
-    RegSetValueExA(Key_.Get(), "ProgramFilesDir", 0, REG_SZ,
-                   reinterpret_cast<const BYTE*>(Saved_.c_str()),
-                   static_cast<DWORD>(Saved_.size() + 1));
-  }
-  void SetDword(DWORD Value) {
-    RegSetValueExA(Key_.Get(), "ProgramFilesDir", 0, REG_DWORD,
-                   reinterpret_cast<const BYTE*>(&Value), sizeof Value);
-  }
-
- private:
-  static constexpr const char* kKey = "Software\\Microsoft\\Windows\\CurrentVersion";
-  TRegKey Key_;
-  std::string Saved_;
-};
 
 TEST_F(Installation, AnErrorInsideTheRunIsShownAndLeavesOnlyTheCloseBox) {
   ServePayload({"a.dll"});
