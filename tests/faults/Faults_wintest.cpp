@@ -164,7 +164,7 @@ class TExitWatch {
 // How a row is expected to end.
 struct TEnd {
   std::wstring Cause;  // Label30 on the completion page; kThanks for a success
-  std::wstring Error;  // the error box's text instead, when not empty
+  std::wstring Error = {};  // the error box's text instead, when not empty
   bool Shortcut = false;
 };
 
@@ -210,7 +210,7 @@ struct TRow {
   std::function<void(const TInstallServer&)> Arrange;
   TEnd Expected;
   // Files that must stand in the install folder afterwards, with their content.
-  std::vector<std::pair<std::string, std::string>> Installed;
+  std::vector<std::pair<std::string, std::string>> Installed = {};
 };
 
 class Faults : public testing::Test {
@@ -430,8 +430,9 @@ TEST_F(Faults, ABrokenFileEndsTheRunWithItsName) {
   };
   RunRows(Rows, [this] {
     SetFileAttributesA((InstallDir() + "b.dll").c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (!FileExistsA(Shortcut()))
+    if (!FileExistsA(Shortcut())) {
       EXPECT_EQ(Requests(Server.Log(), "c.dll"), 0) << "the run went on after the failure";
+    }
   });
 }
 

@@ -101,7 +101,8 @@ SIZE OuterSize(HWND Window) {
 void Click(HWND Button) { PostMessageW(Button, BM_CLICK, 0, 0); }
 
 void PressKey(HWND Window, UINT VirtualKey) {
-  GUITHREADINFO Info = {sizeof Info};
+  GUITHREADINFO Info = {};
+  Info.cbSize = sizeof Info;
   HWND Target = Window;
   if (GetGUIThreadInfo(GetWindowThreadProcessId(Window, nullptr), &Info) && Info.hwndFocus)
     Target = Info.hwndFocus;
@@ -120,7 +121,8 @@ bool Checked(HWND CheckBox) {
 
 TProcess::TProcess(const std::wstring& CommandLine) {
   std::wstring Line = CommandLine;
-  STARTUPINFOW Startup = {sizeof Startup};
+  STARTUPINFOW Startup = {};
+  Startup.cb = sizeof Startup;
   PROCESS_INFORMATION Info = {};
   if (CreateProcessW(nullptr, Line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &Startup,
                      &Info)) {
