@@ -261,8 +261,10 @@ void TLabel::FitToText() {
   ReleaseDC(Handle_, Dc);
   const int Height = std::max<int>(Extent.bottom, Metrics.tmHeight);
   if (AutoSize_) {
-    SetWindowPos(Handle_, nullptr, 0, 0, Extent.right, Height,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // The counter keeps its width from file to file: no move is needed then.
+    if (Extent.right != Client.right || Height != Client.bottom)
+      SetWindowPos(Handle_, nullptr, 0, 0, Extent.right, Height,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   } else if (Height > Client.bottom) {
     SetWindowPos(Handle_, nullptr, 0, 0, Client.right, Height,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
