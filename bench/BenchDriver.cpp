@@ -24,8 +24,15 @@
 #include <vector>
 
 #include "app/ControlIds.h"
+#include "gui/GuiDriver.h"
 
 namespace {
+
+// Reading and pressing controls as the GUI tests do; the waits here poll finer, for timing.
+using GuiDriver::Control;
+using GuiDriver::Enabled;
+using GuiDriver::Text;
+using GuiDriver::Visible;
 
 constexpr DWORD kStepTimeoutMs = 30000;
 constexpr DWORD kInstallTimeoutMs = 600000;
@@ -81,29 +88,6 @@ std::string Word(const std::wstring& Text) {
   for (wchar_t Char : Text)
     if (!iswspace(Char)) Packed += Char;
   return Utf8(Packed);
-}
-
-std::wstring Text(HWND Window) {
-  wchar_t Buffer[1024];
-  const int Length = InternalGetWindowText(Window, Buffer, 1024);
-  return std::wstring(Buffer, Length > 0 ? static_cast<size_t>(Length) : 0);
-}
-
-HWND Control(HWND Top, int Id) {
-  struct TSearch {
-    int Id;
-    HWND Found;
-  } Search = {Id, nullptr};
-  EnumChildWindows(
-      Top,
-      [](HWND Child, LPARAM Param) -> BOOL {
-        auto* S = reinterpret_cast<TSearch*>(Param);
-        if (GetDlgCtrlID(Child) != S->Id) return TRUE;
-        S->Found = Child;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&Search));
-  return Search.Found;
 }
 
 // The visible top-level window of class ClassName that process ProcessId owns, or nullptr.
@@ -192,9 +176,6 @@ class TChild {
   if (RunningChild) RunningChild->Terminate();
   std::exit(1);
 }
-
-bool Visible(HWND Window) { return Window && IsWindowVisible(Window); }
-bool Enabled(HWND Window) { return Window && IsWindowEnabled(Window); }
 
 // Welcome page, agreement page with the box ticked, ready page: as a user would press through.
 void WalkToReadyPage(HWND Form) {
