@@ -43,7 +43,7 @@ python3 tests/fixture/install_server.py --root "$payload" --host "$address" --po
   --port-file "$out/server.port" --daemon --lifetime 3600
 cleanup() {
   python3 "$root/tests/fixture/install_server.py" --stop --port-file "$root/$out/server.port" || true
-  [ -n "${desktop_pid:-}" ] && kill "$desktop_pid" 2>/dev/null || true
+  [ -n "${VIRTUAL_DESKTOP_PID:-}" ] && kill "$VIRTUAL_DESKTOP_PID" 2>/dev/null || true
 }
 trap cleanup EXIT
 echo "demo: install server for http://$host/program/manager/install/ serving $payload"
@@ -55,13 +55,9 @@ else
   # Slow the program's download a little, so the progress page can be seen.
   curl -fsS "http://$host/_control/fault?path=VelquorManager.exe&throttle=300000" >/dev/null
   desktop="velquor-demo-$$"
-  wine explorer "/desktop=$desktop,1024x768" >"$out/desktop.log" 2>&1 &
-  desktop_pid=$!
-  for _ in $(seq 300); do
-    xdotool search --name "^$desktop" >/dev/null 2>&1 && break
-    sleep 0.1
-  done
-  sleep 1
+  # shellcheck source=wine-desktop.sh
+  source scripts/wine-desktop.sh
+  start_virtual_desktop "$desktop" "$out/desktop.log" || { echo "demo: no virtual desktop" >&2; exit 1; }
   shots_windows="Z:$(cd "$out" && pwd | tr / '\\')"
   VELQUOR_GUI_DESKTOP="$desktop" timeout -k 5 300 wine "$walker" "$exe" "$shots_windows"
   echo "demo: screenshots of every page in $out/"

@@ -16,21 +16,13 @@ mkdir -p "$shots"
 source "$scripts/wine-env.sh" "$rig"
 desktop="velquor-e2e-$$"
 
-# Its output goes to a file: a background process holding ctest's pipe would stall the run.
-wine explorer "/desktop=$desktop,1024x768" >"$shots/desktop.log" 2>&1 &
-desktop_pid=$!
+# shellcheck source=../../scripts/wine-desktop.sh
+source "$scripts/wine-desktop.sh"
+up=true
+start_virtual_desktop "$desktop" "$shots/desktop.log" || up=false
+desktop_pid=$VIRTUAL_DESKTOP_PID
 trap 'kill "$desktop_pid" 2>/dev/null; sleep 0.5; kill -9 "$desktop_pid" 2>/dev/null' EXIT
-
-# A program started in the very instant the virtual desktop appears can hang: wait for the
-# desktop's X window first.
-up=false
-for _ in $(seq 300); do
-  if xdotool search --name "^$desktop" >/dev/null 2>&1; then up=true; break; fi
-  kill -0 "$desktop_pid" 2>/dev/null || break
-  sleep 0.1
-done
 $up || { echo "run-e2e: the virtual desktop did not come up" >&2; exit 1; }
-sleep 1
 
 VELQUOR_GUI_DESKTOP="$desktop" VELQUOR_GUI_SHOTS="$(cd "$shots" && pwd)" \
   timeout -k 5 600 wine "$driver" --gtest_brief=0 "$@"

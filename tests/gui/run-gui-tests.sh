@@ -14,9 +14,8 @@ mkdir -p "$shots"
 source "$scripts/wine-env.sh" "$rig"
 desktop="velquor-gui-$$"
 
-# Its output goes to a file: a background process holding ctest's pipe would stall the run.
-wine explorer "/desktop=$desktop,1024x768" "$installer" >"$shots/installer.log" 2>&1 &
-installer_pid=$!
+# shellcheck source=../../scripts/wine-desktop.sh
+source "$scripts/wine-desktop.sh"
 stop_installer() {
   # The driver closes the window at its end; the desktop then goes by itself, or is told to.
   for _ in $(seq 50); do kill -0 "$installer_pid" 2>/dev/null || return 0; sleep 0.1; done
@@ -24,18 +23,11 @@ stop_installer() {
   for _ in $(seq 50); do kill -0 "$installer_pid" 2>/dev/null || return 0; sleep 0.1; done
   kill -9 "$installer_pid" 2>/dev/null
 }
+up=true
+start_virtual_desktop "$desktop" "$shots/installer.log" "$installer" || up=false
+installer_pid=$VIRTUAL_DESKTOP_PID
 trap stop_installer EXIT
-
-# A helper started in the very instant the virtual desktop appears can hang: wait for the
-# desktop's X window first.
-up=false
-for _ in $(seq 300); do
-  if xdotool search --name "^$desktop" >/dev/null 2>&1; then up=true; break; fi
-  kill -0 "$installer_pid" 2>/dev/null || break
-  sleep 0.1
-done
 $up || { echo "run-gui-tests: the virtual desktop did not come up" >&2; exit 1; }
-sleep 1
 
 VELQUOR_GUI_DESKTOP="$desktop" VELQUOR_GUI_SHOTS="$(cd "$shots" && pwd)" \
   timeout -k 5 120 wine "$driver" --gtest_brief=0
