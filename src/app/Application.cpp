@@ -6,7 +6,6 @@
 
 #include "app/ErrorText.h"
 #include "app/res/ResourceIds.h"
-#include "win32/MessagePump.h"
 #include "win32/Text.h"
 
 TApplication Application;
@@ -17,26 +16,27 @@ constexpr wchar_t kApplicationClass[] = L"TApplication";
 
 }  // namespace
 
-void ProcessMessages() { Application.ProcessMessages(); }
-
 TApplication::~TApplication() { Finalize(); }
 
-void TApplication::Initialize() { ComStarted_ = SUCCEEDED(CoInitialize(nullptr)); }
+void TApplication::Initialize() {
+  ComStarted_ = SUCCEEDED(CoInitialize(nullptr));
+  SetMessageDispatcher(this);
+}
 
 void TApplication::Finalize() {
-  if (Handle_) DestroyWindow(Handle_);
-  Handle_ = nullptr;
+  SetMessageDispatcher(nullptr);
+  Handle_.Reset();
   if (ComStarted_) CoUninitialize();
   ComStarted_ = false;
 }
 
 void TApplication::SetTitle(std::wstring Title) {
   Title_ = std::move(Title);
-  if (Handle_) SetWindowTextW(Handle_, Title_.c_str());
+  if (Handle_) SetWindowTextW(Handle_.Get(), Title_.c_str());
 }
 
 HWND TApplication::Handle() {
-  if (Handle_) return Handle_;
+  if (Handle_) return Handle_.Get();
   const HINSTANCE Instance = GetModuleHandleW(nullptr);
   WNDCLASSEXW Class = {};
   Class.cbSize = sizeof Class;
@@ -46,11 +46,12 @@ HWND TApplication::Handle() {
   Class.lpszClassName = kApplicationClass;
   RegisterClassExW(&Class);
   // Visible but without size: a taskbar button needs a visible unowned window.
-  Handle_ = CreateWindowExW(0, kApplicationClass, Title_.c_str(), WS_POPUP | WS_SYSMENU,
-                            GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 0,
-                            0, nullptr, nullptr, Instance, nullptr);
-  if (Handle_) ShowWindow(Handle_, SW_SHOWNOACTIVATE);
-  return Handle_;
+  Handle_.Reset(CreateWindowExW(0, kApplicationClass, Title_.c_str(), WS_POPUP | WS_SYSMENU,
+                                GetSystemMetrics(SM_CXSCREEN) / 2,
+                                GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0, nullptr, nullptr, Instance,
+                                nullptr));
+  if (Handle_) ShowWindow(Handle_.Get(), SW_SHOWNOACTIVATE);
+  return Handle_.Get();
 }
 
 LRESULT CALLBACK TApplication::WindowProc(HWND Window, UINT Message, WPARAM wParam,
@@ -77,28 +78,29 @@ LRESULT CALLBACK TApplication::WindowProc(HWND Window, UINT Message, WPARAM wPar
 
 void TApplication::Terminate() { PostQuitMessage(0); }
 
-bool TApplication::ProcessMessage() {
-  MSG Msg;
-  if (!PeekMessageW(&Msg, nullptr, 0, 0, PM_REMOVE)) return false;
+void TApplication::HandleMessage(const MSG& Msg) noexcept {
   if (Msg.message == WM_QUIT) {
     Terminated_ = true;
-  } else if (MainWindow && IsDialogMessageW(MainWindow, &Msg)) {
+  } else if (MainWindow && IsDialogMessageW(MainWindow, const_cast<MSG*>(&Msg))) {
     // Tab and the arrow keys move the focus between the main window's controls.
   } else {
     TranslateMessage(&Msg);
     DispatchMessageW(&Msg);
   }
-  return true;
 }
 
 void TApplication::ProcessMessages() {
-  while (ProcessMessage()) {
-  }
+  MSG Msg;
+  while (PeekMessageW(&Msg, nullptr, 0, 0, PM_REMOVE)) HandleMessage(Msg);
 }
 
 void TApplication::Run() {
   while (!Terminated_) {
-    if (ProcessMessage()) continue;
+    MSG Msg;
+    if (PeekMessageW(&Msg, nullptr, 0, 0, PM_REMOVE)) {
+      HandleMessage(Msg);
+      continue;
+    }
     if (OnIdle) Guard(OnIdle);
     if (!Terminated_) WaitMessage();
   }

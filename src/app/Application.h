@@ -1,6 +1,7 @@
 #pragma once
 // The application object: COM for the main thread, the title, the message loop with its idle
 // step, the pump without idle, and the error box that every window procedure's barrier uses.
+// Initialize hands its message handling down to the code that waits (win32/MessagePump.h).
 
 #include <windows.h>
 
@@ -9,14 +10,18 @@
 #include <stdexcept>
 #include <string>
 
-class TApplication {
+#include "win32/Handle.h"
+#include "win32/MessagePump.h"
+
+class TApplication final : public TMessageDispatcher {
  public:
   TApplication() = default;
   TApplication(const TApplication&) = delete;
   TApplication& operator=(const TApplication&) = delete;
-  ~TApplication();
+  ~TApplication() override;
 
-  // Starts COM in the single-threaded apartment; remembers whether it did, to end it later.
+  // Starts COM in the single-threaded apartment, remembering whether it did, to end it later;
+  // becomes the thread's message dispatcher.
   void Initialize();
   // Ends COM if Initialize started it. Called at the end of the program, after the window is gone.
   void Finalize();
@@ -33,6 +38,10 @@ class TApplication {
   // Dispatches every waiting message, a quit message included (it marks the application as
   // ending), and returns without the idle step.
   void ProcessMessages();
+  // One message as the loop handles it: a quit message marks the application as ending; Tab,
+  // the arrow keys and Enter go to the main window's dialog handling; the rest is translated
+  // and dispatched.
+  void HandleMessage(const MSG& Msg) noexcept override;
   bool Terminated() const { return Terminated_; }
   void Terminate();
 
@@ -56,12 +65,11 @@ class TApplication {
   std::function<void()> OnIdle;
 
  private:
-  bool ProcessMessage();
   static LRESULT CALLBACK WindowProc(HWND Window, UINT Message, WPARAM wParam,
                                      LPARAM lParam) noexcept;
 
   std::wstring Title_;
-  HWND Handle_ = nullptr;
+  TWindowHandle Handle_;
   bool ComStarted_ = false;
   bool Terminated_ = false;
 };

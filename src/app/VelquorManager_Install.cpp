@@ -9,6 +9,7 @@
 
 #include "app/Application.h"
 #include "app/fmMain.h"
+#include "win32/SystemLibrary.h"
 
 namespace {
 
@@ -17,11 +18,9 @@ namespace {
 // up because systems without the update that brought it lack the export.
 void HardenDllSearch() {
   using TSetDefaultDllDirectories = BOOL(WINAPI*)(DWORD);
-  if (HMODULE Kernel = GetModuleHandleW(L"kernel32.dll")) {
-    auto SetDefault = reinterpret_cast<TSetDefaultDllDirectories>(
-        reinterpret_cast<void (*)()>(GetProcAddress(Kernel, "SetDefaultDllDirectories")));
-    if (SetDefault) SetDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
-  }
+  const auto SetDefault = GetProcedure<TSetDefaultDllDirectories>(GetModuleHandleW(L"kernel32.dll"),
+                                                                  "SetDefaultDllDirectories");
+  if (SetDefault) SetDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
   SetDllDirectoryW(L"");
 }
 

@@ -10,12 +10,10 @@
 
 #include "app/Application.h"
 #include "app/ControlIds.h"
-#include "app/res/ResourceIds.h"
 #include "app/License.h"
 #include "app/WizardRules.h"
+#include "app/res/ResourceIds.h"
 #include "engine/InstallManager.h"
-#include "win32/Error.h"
-#include "win32/SystemError.h"
 #include "win32/Text.h"
 
 TInstForm* InstForm = nullptr;
@@ -38,9 +36,9 @@ constexpr int kBevel = 1;
 // The input method that the licence box asks for when it gets the focus.
 constexpr wchar_t kMemoImeName[] = L"Microsoft IME 2003";
 
-HBITMAP LoadPicture(int Id) {
-  return static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(Id),
-                                         IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+TBitmap LoadPicture(int Id) {
+  return TBitmap(static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(Id),
+                                                 IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
 }
 
 // Activates the named input method if it is installed; otherwise the keyboard stays as it is.
@@ -61,14 +59,16 @@ void SelectIme(std::wstring_view Name) {
 }
 
 // The cancel question, with the answers and captions it has on every system, whatever the
-// language of the system's own message boxes: the CBT hook renames the buttons and centres the
-// box on the screen as soon as it is activated.
+// language of the system's own message boxes: a CBT hook renames the buttons and centres the
+// box on the screen when it is first activated.
 constexpr wchar_t kCancelQuestion[] = L"설치를 취소하겠습니까?";
 constexpr wchar_t kConfirmCaption[] = L"Confirm";
-HHOOK ConfirmHook = nullptr;
+// The box already dressed: a later activation (the user comes back to it) must not move it.
+bool ConfirmBoxDressed = false;
 
 LRESULT CALLBACK ConfirmBoxHook(int Code, WPARAM wParam, LPARAM lParam) noexcept {
-  if (Code == HCBT_ACTIVATE) {
+  if (Code == HCBT_ACTIVATE && !ConfirmBoxDressed) {
+    ConfirmBoxDressed = true;
     const HWND Box = reinterpret_cast<HWND>(wParam);
     SetDlgItemTextW(Box, IDYES, L"&Yes");
     SetDlgItemTextW(Box, IDNO, L"&No");
@@ -78,8 +78,6 @@ LRESULT CALLBACK ConfirmBoxHook(int Code, WPARAM wParam, LPARAM lParam) noexcept
     SetWindowPos(Box, nullptr, (GetSystemMetrics(SM_CXSCREEN) - (Frame.right - Frame.left)) / 2,
                  (GetSystemMetrics(SM_CYSCREEN) - (Frame.bottom - Frame.top)) / 2, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    UnhookWindowsHookEx(ConfirmHook);
-    ConfirmHook = nullptr;
     return 0;
   }
   return CallNextHookEx(nullptr, Code, wParam, lParam);
@@ -88,57 +86,49 @@ LRESULT CALLBACK ConfirmBoxHook(int Code, WPARAM wParam, LPARAM lParam) noexcept
 // Yes (6), No (7) or Cancel (2); Escape and the box's close box answer Cancel. The owner is
 // disabled while the box is open.
 int AskToCancel(HWND Owner) {
-  ConfirmHook = SetWindowsHookExW(WH_CBT, ConfirmBoxHook, nullptr, GetCurrentThreadId());
-  const int Answer = MessageBoxW(Owner, kCancelQuestion, kConfirmCaption,
-                                 MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON1);
-  if (ConfirmHook) UnhookWindowsHookEx(ConfirmHook);
-  ConfirmHook = nullptr;
-  return Answer;
+  ConfirmBoxDressed = false;
+  const THook Hook(SetWindowsHookExW(WH_CBT, ConfirmBoxHook, nullptr, GetCurrentThreadId()));
+  return MessageBoxW(Owner, kCancelQuestion, kConfirmCaption,
+                     MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON1);
 }
 
 }  // namespace
 
-TProgressView& InstFormProgressView() { return *InstForm; }
-
 TInstForm::TInstForm() {
   InstForm = this;
   const HINSTANCE Instance = GetModuleHandleW(nullptr);
-  WNDCLASSEXW Class = {};
-  Class.cbSize = sizeof Class;
-  Class.lpfnWndProc = WindowProc;
-  Class.hInstance = Instance;
-  Class.hIcon = LoadIconW(Instance, MAKEINTRESOURCEW(IDI_MAINICON));
-  Class.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  Class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  Class.lpszClassName = kInstFormClass;
-  RegisterClassExW(&Class);
-  TContainer::RegisterClasses(Instance);
+  RegisterWindowClass(kInstFormClass, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1),
+                      LoadIconW(Instance, MAKEINTRESOURCEW(IDI_MAINICON)));
+  TCustomControl::RegisterClasses();
 
   // The application's window owns this one, so the taskbar lists the program under its title.
-  Handle_ = CreateWindowExW(kFormExStyle, kInstFormClass, kCaption, kFormStyle, CW_USEDEFAULT,
-                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, Application.Handle(),
-                            nullptr, Instance, this);
-  if (!Handle_) throw EInstallerError(SysErrorMessage(GetLastError()));
+  Window_.Reset(CreateWindowOf(kInstFormClass, kCaption, kFormStyle, kFormExStyle, CW_USEDEFAULT,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, Application.Handle(),
+                               nullptr));
   Dpi_ = GetDpiForWindow(Handle_);
   CreateControls();
   BindActions();
   ApplyDpi(Dpi_);
   FormCreate();
+  SetInstallProgressView(this);
 }
 
 TInstForm::~TInstForm() {
-  if (Handle_) DestroyWindow(Handle_);
-  if (InstForm == this) InstForm = nullptr;
+  if (InstForm == this) {
+    SetInstallProgressView(nullptr);
+    InstForm = nullptr;
+  }
+  // Before the font and the controls' brushes go.
+  Window_.Reset();
 }
 
 void TInstForm::CreateControls() {
   // Creation order is the tab order: the pages before the buttons, and on the agreement page
   // the check box before the licence box.
   Panel2.Create(Handle_, IDC_PANEL2, L"Panel2", GetSysColor(COLOR_BTNFACE));
-  Panel3.Create(Panel2.Handle(), IDC_PANEL3, L"", RGB(255, 255, 255));
-  Image2.Create(Panel3.Handle(), IDC_IMAGE2, {}, LoadPicture(IDB_BANNER),
-                TImage::TFit::Proportional);
-  PC.Create(Panel2.Handle(), IDC_PC);
+  Panel3.Create(Panel2, IDC_PANEL3, L"", RGB(255, 255, 255));
+  Image2.Create(Panel3, IDC_IMAGE2, {}, LoadPicture(IDB_BANNER), TImage::TFit::Proportional);
+  PC.Create(Panel2, IDC_PC);
 
   struct TPageDef {
     TTabSheet& Page;
@@ -150,47 +140,40 @@ void TInstForm::CreateControls() {
       {tsReady, IDC_TS_READY, L"준비완료"},        {tsProgress, IDC_TS_PROGRESS, L"설치 진행"},
       {tsComplete, IDC_TS_COMPLETE, L"설치 완료"}, {tsCancel, IDC_TS_CANCEL, L"설치 취소"},
   };
-  for (const TPageDef& Def : Pages) {
-    Def.Page.Create(PC.Handle(), Def.Id, Def.Title);
-    PC.AddPage(Def.Page);
-  }
+  for (const TPageDef& Def : Pages) Def.Page.Create(PC, Def.Id, Def.Title);
 
-  Label1.Create(tsWelcome.Handle(), IDC_LABEL1, {48, 72}, L"어서 오십시요.");
-  Label25.Create(tsWelcome.Handle(), IDC_LABEL25, {48, 104},
+  Label1.Create(tsWelcome, IDC_LABEL1, {48, 72}, L"어서 오십시요.");
+  Label25.Create(tsWelcome, IDC_LABEL25, {48, 104},
                  L"Velquor 매니저를 귀하의 컴퓨터에 설치합니다.");
-  Label26.Create(tsWelcome.Handle(), IDC_LABEL26, {48, 208},
-                 L"계속 진행하려면 다음 버튼을 눌러 주세요.");
+  Label26.Create(tsWelcome, IDC_LABEL26, {48, 208}, L"계속 진행하려면 다음 버튼을 눌러 주세요.");
 
-  Label31.Create(tsOption.Handle(), IDC_LABEL31, {16, 16},
+  Label31.Create(tsOption, IDC_LABEL31, {16, 16},
                  L"사용권 계약서에 동의하여야 설치를 계속할 수 있습니다.");
-  chkOk.Create(tsOption.Handle(), IDC_CHK_OK, {16, 256, 169}, L"사용계약서에 동의합니다.");
-  Memo1.Create(tsOption.Handle(), IDC_MEMO1, {8, 40, 401, 209}, LicenseText());
+  chkOk.Create(tsOption, IDC_CHK_OK, {16, 256, 169}, L"사용계약서에 동의합니다.");
+  Memo1.Create(tsOption, IDC_MEMO1, {8, 40, 401, 209}, LicenseText());
 
-  Label4.Create(tsReady.Handle(), IDC_LABEL4, {48, 104}, L"설치준비가 완료되었습니다.");
-  Label5.Create(tsReady.Handle(), IDC_LABEL5, {48, 208},
-                L"설치를 시작하려면 다음 버튼을 눌러 주세요.");
+  Label4.Create(tsReady, IDC_LABEL4, {48, 104}, L"설치준비가 완료되었습니다.");
+  Label5.Create(tsReady, IDC_LABEL5, {48, 208}, L"설치를 시작하려면 다음 버튼을 눌러 주세요.");
 
-  cxLabel2.Create(tsProgress.Handle(), IDC_CX_LABEL2, {56, 88}, L"파일을 다운로드하고 있습니다.");
-  lblAllFiles.Create(tsProgress.Handle(), IDC_LBL_ALL_FILES, {64, 112}, L"파일 : 5 / 12");
-  pbAllFiles.Create(tsProgress.Handle(), IDC_PB_ALL_FILES, {64, 128, 305});
-  lblCurrFile.Create(tsProgress.Handle(), IDC_LBL_CURR_FILE, {64, 160},
+  cxLabel2.Create(tsProgress, IDC_CX_LABEL2, {56, 88}, L"파일을 다운로드하고 있습니다.");
+  lblAllFiles.Create(tsProgress, IDC_LBL_ALL_FILES, {64, 112}, L"파일 : 5 / 12");
+  pbAllFiles.Create(tsProgress, IDC_PB_ALL_FILES, {64, 128, 305});
+  lblCurrFile.Create(tsProgress, IDC_LBL_CURR_FILE, {64, 160},
                      L"파일: 230kbytes 다운로드 : 113kbytes ");
-  pbCurrFile.Create(tsProgress.Handle(), IDC_PB_CURR_FILE, {64, 176, 305});
+  pbCurrFile.Create(tsProgress, IDC_PB_CURR_FILE, {64, 176, 305});
 
-  Label29.Create(tsComplete.Handle(), IDC_LABEL29, {48, 104}, L"프로그램 설치가 완료되었습니다.");
-  Label30.Create(tsComplete.Handle(), IDC_LABEL30, {48, 160},
-                 L"Harlune 솔루션을 사용해주셔서 감사합니다.");
+  Label29.Create(tsComplete, IDC_LABEL29, {48, 104}, L"프로그램 설치가 완료되었습니다.");
+  Label30.Create(tsComplete, IDC_LABEL30, {48, 160}, L"Harlune 솔루션을 사용해주셔서 감사합니다.");
 
-  Label2.Create(tsCancel.Handle(), IDC_LABEL2, {56, 104}, L"프로그램 설치가 취소되었습니다.");
-  Label3.Create(tsCancel.Handle(), IDC_LABEL3, {56, 160, 248, 24},
+  Label2.Create(tsCancel, IDC_LABEL2, {56, 104}, L"프로그램 설치가 취소되었습니다.");
+  Label3.Create(tsCancel, IDC_LABEL3, {56, 160, 248, 24},
                 L"나중에 다시 설치하려면 \r\n설치 프로그램을 재실행하여 주시기 바랍니다.", false);
 
   Panel1.Create(Handle_, IDC_PANEL1, L"", GetSysColor(COLOR_BTNFACE));
-  Image1.Create(Panel1.Handle(), IDC_IMAGE1, {18, 7, 147, 26}, LoadPicture(IDB_LOGO),
-                TImage::TFit::Actual);
-  btnPrev.Create(Panel1.Handle(), IDC_BTN_PREV, {312, 8, 75, 25});
-  btnNext.Create(Panel1.Handle(), IDC_BTN_NEXT, {392, 8, 75, 25});
-  btnFinish.Create(Panel1.Handle(), IDC_BTN_FINISH, {496, 8, 75, 25});
+  Image1.Create(Panel1, IDC_IMAGE1, {18, 7, 147, 26}, LoadPicture(IDB_LOGO), TImage::TFit::Actual);
+  btnPrev.Create(Panel1, IDC_BTN_PREV, {312, 8, 75, 25});
+  btnNext.Create(Panel1, IDC_BTN_NEXT, {392, 8, 75, 25});
+  btnFinish.Create(Panel1, IDC_BTN_FINISH, {496, 8, 75, 25});
 }
 
 void TInstForm::BindActions() {
@@ -217,12 +200,9 @@ void TInstForm::ApplyDpi(UINT Dpi) {
         return TRUE;
       },
       reinterpret_cast<LPARAM>(Font_.Get()));
-
-  TControl* const Fixed[] = {
-      &Label1,  &Label25,  &Label26,     &Label31,    &chkOk,       &Memo1,      &Label4,
-      &Label5,  &cxLabel2, &lblAllFiles, &pbAllFiles, &lblCurrFile, &pbCurrFile, &Label29,
-      &Label30, &Label2,   &Label3,      &Image1,     &btnPrev,     &btnNext,    &btnFinish};
-  for (TControl* Control : Fixed) Control->ApplyDpi(Dpi);
+  // Every control at its design place, container by container; the docking follows.
+  Panel1.ApplyDpi(Dpi);
+  Panel2.ApplyDpi(Dpi);
 
   RECT Outer = {0, 0, ScaleForDpi(kInstFormClientSize.cx, Dpi),
                 ScaleForDpi(kInstFormClientSize.cy, Dpi)};
@@ -379,27 +359,4 @@ LRESULT TInstForm::HandleMessage(UINT Message, WPARAM wParam, LPARAM lParam) {
     default:
       return DefWindowProcW(Handle_, Message, wParam, lParam);
   }
-}
-
-LRESULT CALLBACK TInstForm::WindowProc(HWND Window, UINT Message, WPARAM wParam,
-                                       LPARAM lParam) noexcept {
-  if (Message == WM_NCCREATE) {
-    auto* Self = static_cast<TInstForm*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-    Self->Handle_ = Window;
-    SetWindowLongPtrW(Window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(Self));
-  }
-  auto* Self = reinterpret_cast<TInstForm*>(GetWindowLongPtrW(Window, GWLP_USERDATA));
-  if (Message == WM_NCDESTROY) {
-    SetWindowLongPtrW(Window, GWLP_USERDATA, 0);
-    if (Self) Self->Handle_ = nullptr;
-  }
-  if (!Self || Message == WM_NCCREATE || Message == WM_NCDESTROY)
-    return DefWindowProcW(Window, Message, wParam, lParam);
-  LRESULT Result = 0;
-  bool Failed = true;
-  Application.Guard([&] {
-    Result = Self->HandleMessage(Message, wParam, lParam);
-    Failed = false;
-  });
-  return Failed ? 0 : Result;
 }

@@ -5,21 +5,23 @@
 
 #include <windows.h>
 
-#include "app/Controls.h"
+#include "app/Actions.h"
+#include "app/PaintedControls.h"
+#include "app/SystemControls.h"
+#include "app/Window.h"
 #include "engine/ProgressView.h"
+#include "win32/Handle.h"
 
 // Stands for the visual-style manifest in the resources; it has no behaviour at run time.
 struct TXPManifest {};
 
-class TInstForm final : public TProgressView {
+class TInstForm final : public TWindow, public TProgressView {
  public:
-  // Creates the window and its controls (not shown yet) and runs FormCreate. Sets InstForm.
+  // Creates the window and its controls (not shown yet) and runs FormCreate. Sets InstForm and
+  // hands the progress page down to the install engine.
   TInstForm();
   ~TInstForm() override;
-  TInstForm(const TInstForm&) = delete;
-  TInstForm& operator=(const TInstForm&) = delete;
 
-  HWND Handle() const { return Handle_; }
   // Shows the window centred on the screen.
   void Show();
   // Closing never asks: it ends the application once control is back in the message loop.
@@ -79,9 +81,7 @@ class TInstForm final : public TProgressView {
   void SetCurrentFileBar(double Max, double Position) override;
 
  private:
-  static LRESULT CALLBACK WindowProc(HWND Window, UINT Message, WPARAM wParam,
-                                     LPARAM lParam) noexcept;
-  LRESULT HandleMessage(UINT Message, WPARAM wParam, LPARAM lParam);
+  LRESULT HandleMessage(UINT Message, WPARAM wParam, LPARAM lParam) override;
   void CreateControls();
   void BindActions();
   // Font, fixed positions and the window's size for Dpi; the docked panels follow in Layout.
@@ -92,9 +92,9 @@ class TInstForm final : public TProgressView {
   void RestoreFocus();
   int ProgressPageIndex() const;
 
-  HWND Handle_ = nullptr;
+  TWindowHandle Window_;  // Handle_'s owner
   UINT Dpi_ = USER_DEFAULT_SCREEN_DPI;
-  TGdiObject Font_;
+  TFont Font_;
   HWND LastFocus_ = nullptr;
 };
 

@@ -18,7 +18,6 @@ constexpr std::string_view kShortcutDescription = "Harlune Velquor 매니저";  
 constexpr std::string_view kManifestCopyExt = ".sss";
 constexpr DWORD kPauseAfterShortcutMs = 1000;
 constexpr std::string_view kFirewallScript = "___addfirewall.bat";
-constexpr DWORD kFirstErrorStatus = 400;
 
 std::string UserThousandSeparator() {
   wchar_t Separator[8] = {};
@@ -26,14 +25,13 @@ std::string UserThousandSeparator() {
   return WideToUtf8(Separator);
 }
 
-// Relative paths map on UTF-16, so a double-byte character is never split.
 std::string SourceURL(const std::string& RelativePath) {
-  return WideToAnsi(AnsiToWide(kBaseURL) + AsWide(ToURLPath(AsU16(AnsiToWide(RelativePath)))));
+  return std::string(kBaseURL) + AnsiURLPath(RelativePath);
 }
 
 }  // namespace
 
-TInstallManager::TInstallManager() : TInstallManager(InstFormProgressView()) {}
+TInstallManager::TInstallManager() : TInstallManager(InstallProgressView()) {}
 
 TInstallManager::TInstallManager(TProgressView& View)
     : View_(View), ThousandSeparator_(UserThousandSeparator()) {
@@ -104,7 +102,7 @@ void TInstallManager::ShowCounter(int Position, int Total) {
 }
 
 bool TInstallManager::InstallFile(const std::string& RelativePath) {
-  const std::wstring Local = AsWide(ToLocalPath(AsU16(AnsiToWide(RelativePath))));
+  const std::wstring Local = WideLocalPath(RelativePath);
   const std::wstring LocalFile = AnsiToWide(InstallDir) + Local;
   // A manifest entry must not write outside the install folder: nothing is requested for it.
   if (!IsInstallablePath(AsU16(Local)) || !IsInsideFolder(LocalFile, AnsiToWide(InstallDir))) {
@@ -121,9 +119,8 @@ bool TInstallManager::InstallFile(const std::string& RelativePath) {
 }
 
 void TInstallManager::FailDownload(const std::string& RelativePath) {
-  const DWORD Status = Session ? Session->HttpStatus() : 0;
   Failure_ = {TInstallFailure::TKind::Download, AnsiToUtf8(RelativePath),
-              Status >= kFirstErrorStatus ? static_cast<int>(Status) : 0};
+              Session ? static_cast<int>(Session->HttpErrorStatus()) : 0};
 }
 
 void TInstallManager::AllFilesInstalled(int Total) { View_.SetAllFilesBar(Total, Total); }
@@ -156,11 +153,4 @@ std::string GetProgramFilesDir() {
 void DeleteFirewallScript() {
   const std::string TempDir = GetTempDir();
   if (!TempDir.empty()) DeleteFileA((TempDir + std::string(kFirewallScript)).c_str());
-}
-
-std::string GetTempDir() {
-  char Buffer[MAX_PATH + 1] = {};
-  const DWORD Length = GetTempPathA(MAX_PATH, Buffer);
-  if (Length == 0 || Length > MAX_PATH) return {};
-  return Buffer;
 }

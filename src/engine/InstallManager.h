@@ -18,7 +18,8 @@
 class TInstallManager final : private TInstallSteps {
  public:
   // Works out the install folder from the registry; raises EInstallerError when
-  // "ProgramFilesDir" is there but no string. Writes progress into the installer window.
+  // "ProgramFilesDir" is there but no string. Writes progress into the view that the installer
+  // window registered (InstallProgressView).
   TInstallManager();
   // The same, writing progress into View.
   explicit TInstallManager(TProgressView& View);
@@ -70,10 +71,5 @@ class TInstallManager final : private TInstallSteps {
 // "ProgramFilesDir" under HKEY_LOCAL_MACHINE, opened for reading only; "" when the key or the
 // value can't be read. Raises EInstallerError for a value that is not a string.
 std::string GetProgramFilesDir();
-// The user's temporary folder, ending in a backslash; "" when the platform can't name it.
-std::string GetTempDir();
 // Deletes the leftover "___addfirewall.bat" from the temporary folder; every failure ignored.
 void DeleteFirewallScript();
-
-// The installer window's progress page; implemented by the window.
-TProgressView& InstFormProgressView();

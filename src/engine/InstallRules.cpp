@@ -3,16 +3,16 @@
 #include <array>
 #include <cstdio>
 
+#include "base/Cp949.h"
+
 namespace {
 
 constexpr std::u16string_view kForbiddenChars = u"<>\"|?*:";
 
-char16_t Upper(char16_t c) { return (c >= u'a' && c <= u'z') ? c - u'a' + u'A' : c; }
-
 bool SameAsciiText(std::u16string_view A, std::u16string_view B) {
   if (A.size() != B.size()) return false;
   for (size_t i = 0; i < A.size(); ++i)
-    if (Upper(A[i]) != Upper(B[i])) return false;
+    if (AsciiUpper(A[i]) != AsciiUpper(B[i])) return false;
   return true;
 }
 

@@ -1,6 +1,6 @@
 #include "engine/Manifest.h"
 
-#include "win32/Cp949.h"
+#include "base/Cp949.h"
 
 namespace {
 
@@ -8,8 +8,6 @@ constexpr std::string_view kFilesSection = "files";
 constexpr std::string_view kInfoSection = "info";
 constexpr std::string_view kLicFileKey = "licfile";
 constexpr std::string_view kMsgFileKey = "msgfile";
-
-unsigned char FoldAscii(unsigned char c) { return (c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c; }
 
 std::string_view NameOf(std::string_view Line) { return Line.substr(0, Line.find('=')); }
 
@@ -22,17 +20,12 @@ std::string_view ValueOf(std::string_view Line) {
 
 bool SameAnsiText(std::string_view A, std::string_view B) {
   if (A.size() != B.size()) return false;
-  for (size_t i = 0; i < A.size(); ++i) {
-    const auto a = static_cast<unsigned char>(A[i]);
-    const auto b = static_cast<unsigned char>(B[i]);
-    if (IsCp949LeadByte(a) && i + 1 < A.size() &&
-        IsCp949TrailByte(static_cast<unsigned char>(A[i + 1]))) {
-      // A double-byte character matches only itself, trail byte included.
-      if (a != b || A[i + 1] != B[i + 1]) return false;
-      ++i;
-      continue;
-    }
-    if (FoldAscii(a) != FoldAscii(b)) return false;
+  for (size_t i = 0; i < A.size();) {
+    const size_t Size = Cp949CharSize(A, i);
+    // A double-byte character matches only itself, trail byte included.
+    if (Size == 2 ? A.substr(i, 2) != B.substr(i, 2) : AsciiUpper(A[i]) != AsciiUpper(B[i]))
+      return false;
+    i += Size;
   }
   return true;
 }

@@ -6,21 +6,12 @@
 #include <string_view>
 #include <vector>
 
+#include "base/ProfileReader.h"
+
 struct TManifest {
   std::vector<std::string> Files;
   std::string LicFile;
   std::string MsgFile;
-};
-
-// The platform's profile reader, as the manifest rules use it.
-class TProfileReader {
- public:
-  virtual ~TProfileReader() = default;
-  // The keys of a section in file order, a repeated key once per occurrence; none when the
-  // section is absent.
-  virtual std::vector<std::string> SectionKeys(std::string_view Section) = 0;
-  // The value of the first entry of Key in Section; "" when absent.
-  virtual std::string Value(std::string_view Section, std::string_view Key) = 0;
 };
 
 // Compares two ANSI (code page 949) names without regard to the case of Latin letters. Bytes of

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "engine/Manifest.h"
-#include "win32/Error.h"
+#include "base/Error.h"
 #include "win32/Handle.h"
 #include "win32/ProfileFile.h"
 #include "win32/SystemError.h"

@@ -14,8 +14,6 @@ namespace {
 using TURLDownloadToFileA = HRESULT(WINAPI*)(IUnknown* Caller, LPCSTR URL, LPCSTR FileName,
                                              DWORD Reserved, IBindStatusCallback* Callback);
 
-constexpr DWORD kFirstHttpErrorStatus = 400;
-
 // The module stays loaded for the program's life: the service may keep threads of its own.
 TURLDownloadToFileA URLDownloadToFileAEntry() {
   static const TModule Urlmon = LoadSystemLibrary(L"urlmon.dll");
@@ -49,7 +47,7 @@ bool TURLDownload::Download(const std::string& LocalFile) {
                                             static_cast<IBindStatusCallback*>(this));
   if (HandlerError_) std::rethrow_exception(std::exchange(HandlerError_, nullptr));
   if (Result != S_OK) return false;
-  if (HttpStatus_ >= kFirstHttpErrorStatus) {
+  if (HttpErrorStatus()) {
     // The service saved the server's error page as if it were the file.
     DeleteFileA(LocalFile.c_str());
     return false;

@@ -63,6 +63,10 @@ class TURLDownload final : public IBindStatusCallback, public IHttpNegotiate {
   const std::string& ErrorText() const noexcept { return ErrorText_; }
   // The HTTP status of the last Download's response; 0 when no response came.
   DWORD HttpStatus() const noexcept { return HttpStatus_; }
+  // That status when it is an error (400 or above), else 0.
+  DWORD HttpErrorStatus() const noexcept {
+    return HttpStatus_ >= kFirstHttpErrorStatus ? HttpStatus_ : 0;
+  }
 
   // IUnknown
   STDMETHODIMP QueryInterface(REFIID Iid, void** Object) noexcept override;
@@ -94,6 +98,8 @@ class TURLDownload final : public IBindStatusCallback, public IHttpNegotiate {
   // Runs a handler inside a callback; keeps the first error for Download to raise.
   template <typename Body>
   bool Guarded(Body&& body) noexcept;
+
+  static constexpr DWORD kFirstHttpErrorStatus = 400;
 
   LONG RefCount_ = 0;
   std::string FileName_;

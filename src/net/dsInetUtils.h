@@ -44,4 +44,9 @@ class TSystemTempFolder : public TTempFolder {
 
 // MakeTempFileName in the user's temporary folder.
 std::string MakeTempFileName(std::string_view Ext);
+
+// The mappings of a relative path as the manifest lists it (ANSI code page), run on its UTF-16
+// form so that a double-byte character is never split.
+std::string AnsiURLPath(std::string_view RelativePath);
+std::wstring WideLocalPath(std::string_view RelativePath);
 #endif

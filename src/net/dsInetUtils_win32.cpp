@@ -3,14 +3,15 @@
 #include <windows.h>
 
 #include "net/dsInetUtils.h"
+#include "win32/FileSystem.h"
+#include "win32/Text.h"
 
 std::string TSystemTempFolder::NewPlaceholder() {
-  // One buffer serves as the folder and as the result, as GetTempFileNameA allows.
-  char Buffer[MAX_PATH + 1] = {};
-  const DWORD Length = GetTempPathA(MAX_PATH, Buffer);
-  if (Length == 0 || Length > MAX_PATH) return {};
-  if (GetTempFileNameA(Buffer, "~", 0, Buffer) == 0) return {};
-  return Buffer;
+  const std::string Folder = GetTempDir();
+  if (Folder.empty()) return {};
+  char Name[MAX_PATH + 1] = {};
+  if (GetTempFileNameA(Folder.c_str(), "~", 0, Name) == 0) return {};
+  return Name;
 }
 
 bool TSystemTempFolder::FileExists(const std::string& FileName) {
@@ -21,4 +22,12 @@ bool TSystemTempFolder::FileExists(const std::string& FileName) {
 std::string MakeTempFileName(std::string_view Ext) {
   TSystemTempFolder Folder;
   return MakeTempFileName(Ext, Folder);
+}
+
+std::string AnsiURLPath(std::string_view RelativePath) {
+  return WideToAnsi(AsWide(ToURLPath(AsU16(AnsiToWide(RelativePath)))));
+}
+
+std::wstring WideLocalPath(std::string_view RelativePath) {
+  return AsWide(ToLocalPath(AsU16(AnsiToWide(RelativePath))));
 }

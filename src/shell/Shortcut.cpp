@@ -5,7 +5,7 @@
 #include <shlobj.h>
 #include <wrl/client.h>
 
-#include "win32/Error.h"
+#include "base/Error.h"
 #include "win32/Registry.h"
 #include "win32/SystemError.h"
 #include "win32/Text.h"

@@ -1,5 +1,7 @@
 #include "shell/ShortcutRules.h"
 
+#include "base/Cp949.h"
+
 namespace {
 
 constexpr std::string_view kExplorerKey = "Software\\MicroSoft\\Windows\\CurrentVersion\\Explorer";
@@ -29,16 +31,8 @@ TShortcutFolderKey ShortcutFolderKey(ShortcutLocation Location) {
 
 std::size_t LastAnsiDelimiter(std::string_view Text, std::string_view Delimiters) {
   std::size_t Last = std::string_view::npos;
-  std::size_t i = 0;
-  while (i < Text.size()) {
-    const auto Byte = static_cast<unsigned char>(Text[i]);
-    if (IsCp949LeadByte(Byte) && i + 1 < Text.size() &&
-        IsCp949TrailByte(static_cast<unsigned char>(Text[i + 1]))) {
-      i += 2;
-      continue;
-    }
-    if (Delimiters.find(Text[i]) != std::string_view::npos) Last = i;
-    ++i;
+  for (std::size_t i = 0; i < Text.size(); i += Cp949CharSize(Text, i)) {
+    if (Cp949CharSize(Text, i) == 1 && Delimiters.find(Text[i]) != std::string_view::npos) Last = i;
   }
   return Last;
 }

@@ -8,8 +8,6 @@
 #include <string>
 #include <string_view>
 
-#include "win32/Cp949.h"
-
 enum ShortcutLocation : std::uint8_t {
   slDesktop = 0,
   slQuickLaunch = 1,

@@ -41,3 +41,10 @@ bool IsInsideFolder(const std::wstring& Path, const std::wstring& Folder) {
                               FullFolder.c_str(), static_cast<int>(FullFolder.size()),
                               TRUE) == CSTR_EQUAL;
 }
+
+std::string GetTempDir() {
+  char Buffer[MAX_PATH + 1] = {};
+  const DWORD Length = GetTempPathA(MAX_PATH, Buffer);
+  if (Length == 0 || Length > MAX_PATH) return {};
+  return Buffer;
+}

@@ -1,5 +1,5 @@
 #pragma once
-// Folder and path operations on UTF-16 paths.
+// Folder and path operations on UTF-16 paths, and the temporary folder.
 
 #include <string>
 
@@ -13,3 +13,7 @@ std::wstring FullPathName(const std::wstring& Path);
 // True when Path's canonical form lies inside Folder's (which ends in a backslash), letters
 // compared without regard to case as the file system does.
 bool IsInsideFolder(const std::wstring& Path, const std::wstring& Folder);
+
+// The user's temporary folder (GetTempPathA), ending in a backslash; "" when the platform can't
+// name it.
+std::string GetTempDir();

@@ -67,9 +67,36 @@ struct TModuleTraits {
 };
 using TModule = TUniqueHandle<TModuleTraits>;
 
+// Brushes, fonts, bitmaps: typed, so a bitmap owner hands out an HBITMAP.
+template <typename Handle>
 struct TGdiObjectTraits {
-  using Type = HGDIOBJ;
+  using Type = Handle;
   static Type Invalid() noexcept { return nullptr; }
   static void Close(Type h) noexcept { DeleteObject(h); }
 };
-using TGdiObject = TUniqueHandle<TGdiObjectTraits>;
+using TBrush = TUniqueHandle<TGdiObjectTraits<HBRUSH>>;
+using TFont = TUniqueHandle<TGdiObjectTraits<HFONT>>;
+using TBitmap = TUniqueHandle<TGdiObjectTraits<HBITMAP>>;
+
+// A memory device context of CreateCompatibleDC.
+struct TMemoryDCTraits {
+  using Type = HDC;
+  static Type Invalid() noexcept { return nullptr; }
+  static void Close(Type h) noexcept { DeleteDC(h); }
+};
+using TMemoryDC = TUniqueHandle<TMemoryDCTraits>;
+
+struct THookTraits {
+  using Type = HHOOK;
+  static Type Invalid() noexcept { return nullptr; }
+  static void Close(Type h) noexcept { UnhookWindowsHookEx(h); }
+};
+using THook = TUniqueHandle<THookTraits>;
+
+// A top-level window of ours; child windows go with their parent.
+struct TWindowTraits {
+  using Type = HWND;
+  static Type Invalid() noexcept { return nullptr; }
+  static void Close(Type h) noexcept { DestroyWindow(h); }
+};
+using TWindowHandle = TUniqueHandle<TWindowTraits>;

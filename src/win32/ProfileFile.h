@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "engine/Manifest.h"
+#include "base/ProfileReader.h"
 
 class TProfileFile final : public TProfileReader {
  public:

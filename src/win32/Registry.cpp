@@ -1,6 +1,6 @@
 #include "win32/Registry.h"
 
-#include "win32/Error.h"
+#include "base/Error.h"
 #include "win32/Text.h"
 
 namespace {

@@ -10,22 +10,25 @@
 
 #include "app/Application.h"
 #include "app/ControlIds.h"
-#include "app/Controls.h"
+#include "app/PaintedControls.h"
+#include "app/SystemControls.h"
 #include "app/fmMain.h"
 
 namespace {
 
-// A plain top-level window to hold the controls under test.
+// A panel on a plain top-level window to hold the controls under test.
 class ControlsTest : public testing::Test {
  protected:
   void SetUp() override {
-    TContainer::RegisterClasses(GetModuleHandleW(nullptr));
-    Parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 400, 300, nullptr, nullptr,
+    TCustomControl::RegisterClasses();
+    Window = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 400, 300, nullptr, nullptr,
                              GetModuleHandleW(nullptr), nullptr);
-    ASSERT_NE(Parent, nullptr);
+    ASSERT_NE(Window, nullptr);
+    Parent.Create(Window, 1, L"", RGB(255, 255, 255));
   }
-  void TearDown() override { DestroyWindow(Parent); }
-  HWND Parent = nullptr;
+  void TearDown() override { DestroyWindow(Window); }
+  HWND Window = nullptr;
+  TPanel Parent;
 };
 
 std::wstring WindowText(HWND Window) {
@@ -93,9 +96,9 @@ TEST_F(ControlsTest, ActionRunsItsHandlerOnlyWhileEnabled) {
 }
 
 TEST_F(ControlsTest, ProportionalImageShrinksToFitKeepingItsShape) {
-  const HBITMAP Banner = CreateBitmap(164, 314, 1, 32, nullptr);
   TImage Image;
-  Image.Create(Parent, 4, {0, 0, 162, 314}, Banner, TImage::TFit::Proportional);
+  Image.Create(Parent, 4, {0, 0, 162, 314}, TBitmap(CreateBitmap(164, 314, 1, 32, nullptr)),
+               TImage::TFit::Proportional);
   struct {
     int Width, Height, DrawnWidth, DrawnHeight;
   } const Cases[] = {

@@ -39,12 +39,6 @@ std::string ProgramFilesDir() {
 
 std::string InstallDir() { return ProgramFilesDir() + "\\Harlune\\VelquorManager\\"; }
 
-std::string DesktopLink() {
-  char Desktop[MAX_PATH] = {};
-  SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, 0, Desktop);
-  return std::string(Desktop) + "\\VelquorManager.lnk";
-}
-
 std::set<std::string> TempFiles(const std::string& Pattern) {
   std::set<std::string> Names;
   WIN32_FIND_DATAA Data;
@@ -54,13 +48,6 @@ std::set<std::string> TempFiles(const std::string& Pattern) {
   while (FindNextFileA(Find, &Data));
   FindClose(Find);
   return Names;
-}
-
-int Requests(const std::string& Log, const std::string& RelativePath) {
-  const std::string Line = "GET /program/manager/install/" + RelativePath + " ";
-  int Count = 0;
-  for (size_t At = Log.find(Line); At != std::string::npos; At = Log.find(Line, At + 1)) ++Count;
-  return Count;
 }
 
 void ServePayload(const TInstallServer& Server, const std::vector<std::string>& Files,

@@ -34,12 +34,8 @@ std::wstring ShotPath(const std::string& Name);
 std::string ProgramFilesDir();
 // The install folder the installer works out, ending in a backslash.
 std::string InstallDir();
-// The shortcut the installer leaves on the desktop.
-std::string DesktopLink();
 // Names in the temporary folder that match Pattern.
 std::set<std::string> TempFiles(const std::string& Pattern);
-// How often the server's log shows a GET for this relative path.
-int Requests(const std::string& Log, const std::string& RelativePath);
 
 // A manifest with a licence and a message file (unless Extras is false) and the listed files,
 // each served with a small content of its own.

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/Manifest.h"
-#include "win32/Error.h"
+#include "base/Error.h"
 #include "win32/TestFiles.h"
 #include "win32/Text.h"
 

@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "engine/Manifest.h"
-#include "win32/Cp949.h"
-#include "win32/Error.h"
+#include "base/Cp949.h"
+#include "base/Error.h"
 #include "win32/TestFiles.h"
 
 namespace {

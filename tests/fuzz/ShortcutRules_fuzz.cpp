@@ -11,7 +11,7 @@
 
 #include "FuzzCheck.h"
 #include "shell/ShortcutRules.h"
-#include "win32/Cp949.h"
+#include "base/Cp949.h"
 
 namespace {
 

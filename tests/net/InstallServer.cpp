@@ -108,3 +108,10 @@ std::string PercentEncode(std::string_view Bytes) {
   }
   return Result;
 }
+
+int Requests(const std::string& Log, const std::string& RelativePath) {
+  const std::string Line = "GET /program/manager/install/" + RelativePath + " ";
+  int Count = 0;
+  for (size_t At = Log.find(Line); At != std::string::npos; At = Log.find(Line, At + 1)) ++Count;
+  return Count;
+}

@@ -33,5 +33,8 @@ class TInstallServer {
   std::string Root_;
 };
 
+// How often the server's log shows a GET for this relative path.
+int Requests(const std::string& Log, const std::string& RelativePath);
+
 // Percent-encodes every byte outside the unreserved set, for a control query.
 std::string PercentEncode(std::string_view Bytes);

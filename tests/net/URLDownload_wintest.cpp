@@ -8,10 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "app/Application.h"
 #include "net/InstallServer.h"
 #include "net/URLDownload.h"
-#include "win32/Error.h"
+#include "base/Error.h"
 #include "win32/TestFiles.h"
 
 using Microsoft::WRL::ComPtr;
@@ -110,8 +109,8 @@ int RefusingPort() {
 
 class URLDownloadTest : public testing::Test {
  protected:
-  static void SetUpTestSuite() { Application.Initialize(); }
-  static void TearDownTestSuite() { Application.Finalize(); }
+  static void SetUpTestSuite() { CoInitialize(nullptr); }
+  static void TearDownTestSuite() { CoUninitialize(); }
 
   void SetUp() override {
     Server.Clear();

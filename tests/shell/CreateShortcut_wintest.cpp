@@ -12,7 +12,7 @@
 #include <optional>
 
 #include "shell/Shortcut.h"
-#include "win32/Error.h"
+#include "base/Error.h"
 #include "win32/Handle.h"
 #include "win32/SystemError.h"
 #include "win32/TestFiles.h"

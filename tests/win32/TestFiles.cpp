@@ -1,6 +1,7 @@
 #include "win32/TestFiles.h"
 
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <stdexcept>
 
@@ -74,4 +75,10 @@ TScopedEnv::TScopedEnv(const char* Name, const char* Value) : Name_(Name) {
 
 TScopedEnv::~TScopedEnv() {
   SetEnvironmentVariableA(Name_.c_str(), HadOld_ ? Old_.c_str() : nullptr);
+}
+
+std::string DesktopLink() {
+  char Desktop[MAX_PATH] = {};
+  SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, 0, Desktop);
+  return std::string(Desktop) + "\\VelquorManager.lnk";
 }

@@ -14,6 +14,8 @@ std::string TempPathA();
 // Deletes a folder with all it holds; a folder that is not there is no error.
 void RemoveTree(const std::string& Folder);
 bool FolderExistsA(const std::string& Path);
+// The shortcut the installer leaves on the desktop.
+std::string DesktopLink();
 
 // A new empty folder in the temporary folder, removed with all it holds when the test ends.
 class TTestFolder {
