@@ -10,7 +10,7 @@ packages=(
   wine wine64
   xvfb xauth xdotool imagemagick fonts-nanum fonts-wine
   locales python3 curl liblnk-utils
-  clang libclang-rt-14-dev
+  clang lld libclang-rt-14-dev
 )
 
 missing=()
