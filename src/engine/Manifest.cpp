@@ -6,6 +6,7 @@ namespace {
 
 constexpr std::string_view kFilesSection = "files";
 constexpr std::string_view kInfoSection = "info";
+constexpr std::string_view kSha256Section = "sha256";
 constexpr std::string_view kLicFileKey = "licfile";
 constexpr std::string_view kMsgFileKey = "msgfile";
 
@@ -38,11 +39,16 @@ std::vector<std::string> ReadSectionLines(TProfileReader& Reader, std::string_vi
   return Lines;
 }
 
-std::string ValueOfName(const std::vector<std::string>& Lines, std::string_view Name) {
+std::optional<std::string> FindValueOfName(const std::vector<std::string>& Lines,
+                                           std::string_view Name) {
   for (const std::string& Line : Lines) {
     if (SameAnsiText(NameOf(Line), Name)) return std::string(ValueOf(Line));
   }
-  return {};
+  return std::nullopt;
+}
+
+std::string ValueOfName(const std::vector<std::string>& Lines, std::string_view Name) {
+  return FindValueOfName(Lines, Name).value_or(std::string());
 }
 
 void ReadManifest(TProfileReader& Reader, TManifest& Manifest) {
@@ -55,4 +61,5 @@ void ReadManifest(TProfileReader& Reader, TManifest& Manifest) {
   const std::vector<std::string> InfoLines = ReadSectionLines(Reader, kInfoSection);
   Manifest.LicFile = ValueOfName(InfoLines, kLicFileKey);
   Manifest.MsgFile = ValueOfName(InfoLines, kMsgFileKey);
+  Manifest.Sha256 = ReadSectionLines(Reader, kSha256Section);
 }

@@ -1,7 +1,9 @@
 #pragma once
 // The install manifest "install.inf": [files] lists what to install, in order; [info] names the
-// two optional extra files. All texts are in the ANSI code page.
+// two optional extra files; the optional [sha256] gives the digest of a file by its relative path
+// as listed. All texts are in the ANSI code page.
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +14,9 @@ struct TManifest {
   std::vector<std::string> Files;
   std::string LicFile;
   std::string MsgFile;
+  // The [sha256] section as "name=value" lines, in file order (engine/Integrity.h reads them).
+  // Defaulted, so a record built from the first three members alone still builds cleanly.
+  std::vector<std::string> Sha256 = {};
 };
 
 // Compares two ANSI (code page 949) names without regard to the case of Latin letters. Bytes of
@@ -24,9 +29,12 @@ std::vector<std::string> ReadSectionLines(TProfileReader& Reader, std::string_vi
 // The value of the first line whose name (the text before its first "=") equals Name without
 // regard to case; "" when there is none.
 std::string ValueOfName(const std::vector<std::string>& Lines, std::string_view Name);
+// The same, but a name without a line gives nothing, so that it differs from an empty value.
+std::optional<std::string> FindValueOfName(const std::vector<std::string>& Lines,
+                                           std::string_view Name);
 
-// Fills Manifest from the reader's [files] and [info]: for each [files] line, in order, the value
-// of the first line of that name, when it is not empty. Files is cleared first.
+// Fills Manifest from the reader's [files], [info] and [sha256]: for each [files] line, in order,
+// the value of the first line of that name, when it is not empty. Files is cleared first.
 void ReadManifest(TProfileReader& Reader, TManifest& Manifest);
 
 #ifdef _WIN32

@@ -37,6 +37,8 @@ void CheckReadable(const std::string& Path) {
 
 void LoadManifest(const std::string& Path, TManifest& Manifest) {
   Manifest.Files.clear();
+  // No digest of an earlier manifest may stand in for this one's, even when it can't be read.
+  Manifest.Sha256.clear();
   CheckReadable(Path);
   TProfileFile Reader(Path);
   ReadManifest(Reader, Manifest);

@@ -1,6 +1,9 @@
 #include "engine/Manifest.h"
+#include "engine/Integrity.h"
 
 #include <gtest/gtest.h>
+
+#include "base/Cp949.h"
 
 #include <map>
 #include <utility>
@@ -39,6 +42,7 @@ class FakeProfile final : public TProfileReader {
 TManifest Read(FakeProfile& Profile) {
   TManifest m;
   m.Files = {"left over from an earlier read"};
+  m.Sha256 = {"left.over=from an earlier read"};
   ReadManifest(Profile, m);
   return m;
 }
@@ -71,6 +75,13 @@ TEST(ReadManifest, MissingSectionsGiveEmptyResults) {
   EXPECT_TRUE(m.Files.empty());
   EXPECT_EQ(m.LicFile, "");
   EXPECT_EQ(m.MsgFile, "");
+  EXPECT_TRUE(m.Sha256.empty());
+}
+
+TEST(ReadManifest, Sha256SectionGivesItsLinesInFileOrder) {
+  FakeProfile p;
+  p.Sections["SHA256"] = {{"Update\\b.dll", "00ff"}, {"a.exe", ""}};
+  EXPECT_EQ(Read(p).Sha256, (std::vector<std::string>{"Update\\b.dll=00ff", "a.exe="}));
 }
 
 TEST(ValueOfName, TakesTheTextAfterTheFirstEqualsSignOfTheFirstMatch) {
@@ -86,6 +97,52 @@ TEST(SameAnsiText, FoldsLatinLettersButNotTheTrailBytesOfHangul) {
   EXPECT_TRUE(SameAnsiText("\xB0\xA1z", "\xB0\xA1Z"));  // 가z
   // Two different code page 949 characters whose trail bytes differ only in ASCII case.
   EXPECT_FALSE(SameAnsiText("\x81\x41", "\x81\x61"));
+}
+
+// The digest of "abc".
+constexpr const char* kAbcHex = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
+constexpr TSha256Digest kAbcDigest = {
+    0xba, 0x78, 0x16, 0xbf, 0x8f, 0x01, 0xcf, 0xea, 0x41, 0x41, 0x40, 0xde, 0x5d, 0xae, 0x22, 0x23,
+    0xb0, 0x03, 0x61, 0xa3, 0x96, 0x17, 0x7a, 0x9c, 0xb4, 0x10, 0xff, 0x61, 0xf2, 0x00, 0x15, 0xad};
+
+struct DigestCase {
+  const char* What;
+  std::vector<std::string> Sha256;  // the section's lines; the file asked for is Update\b.dll
+  TDigestCheck WithKey;
+  TDigestCheck WithoutKey;
+};
+
+TEST(DigestCheckOf, ChecksEveryDigestPresentAndWithAKeyRequiresOne) {
+  using enum TDigestCheck;
+  const std::string Abc = kAbcHex;
+  std::string AbcUpper = Abc;
+  for (char& c : AbcUpper) c = AsciiUpper(c);
+  const DigestCase Cases[] = {
+      {"listed as is", {"a.exe=" + Abc, "Update\\b.dll=" + Abc}, Compare, Compare},
+      {"name and digits in other case", {"UPDATE\\B.DLL=" + AbcUpper}, Compare, Compare},
+      {"no entry", {"a.exe=" + Abc}, Refuse, Unchecked},
+      {"entry under another separator", {"Update/b.dll=" + Abc}, Refuse, Unchecked},
+      {"empty value", {"Update\\b.dll="}, Refuse, Refuse},
+      {"63 digits", {"Update\\b.dll=" + Abc.substr(1)}, Refuse, Refuse},
+      {"65 digits", {"Update\\b.dll=" + Abc + "0"}, Refuse, Refuse},
+      {"a letter that is no hex digit", {"Update\\b.dll=" + Abc.substr(1) + "g"}, Refuse, Refuse},
+      {"the first of two entries wins",
+       {"update\\b.dll=x", "Update\\b.dll=" + Abc},
+       Refuse,
+       Refuse},
+  };
+  for (const DigestCase& c : Cases) {
+    SCOPED_TRACE(c.What);
+    TManifest m;
+    m.Sha256 = c.Sha256;
+    for (const bool Key : {true, false}) {
+      const TFileDigestCheck Check = DigestCheckOf(m, "Update\\b.dll", Key);
+      EXPECT_EQ(Check.Check, Key ? c.WithKey : c.WithoutKey) << "key: " << Key;
+      if (Check.Check == Compare) {
+        EXPECT_EQ(Check.Digest, kAbcDigest);
+      }
+    }
+  }
 }
 
 }  // namespace

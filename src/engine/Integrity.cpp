@@ -1,0 +1,53 @@
+#include "engine/Integrity.h"
+
+namespace {
+
+const TEcdsaP256PublicPoint* RegisteredKey = nullptr;
+
+int HexDigitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+}  // namespace
+
+void SetManifestPublicKey(const TEcdsaP256PublicPoint* Key) noexcept { RegisteredKey = Key; }
+
+const TEcdsaP256PublicPoint* ManifestPublicKey() noexcept { return RegisteredKey; }
+
+std::optional<TSha256Digest> ParseSha256Hex(std::string_view Text) {
+  TSha256Digest Digest;
+  if (Text.size() != 2 * Digest.size()) return std::nullopt;
+  for (size_t i = 0; i < Digest.size(); ++i) {
+    const int High = HexDigitValue(Text[2 * i]);
+    const int Low = HexDigitValue(Text[2 * i + 1]);
+    if (High < 0 || Low < 0) return std::nullopt;
+    Digest[i] = static_cast<std::uint8_t>(High << 4 | Low);
+  }
+  return Digest;
+}
+
+TExpectedDigest ExpectedDigestOf(const TManifest& Manifest, std::string_view RelativePath) {
+  const std::optional<std::string> Value = FindValueOfName(Manifest.Sha256, RelativePath);
+  if (!Value) return {TDigestEntry::Missing, {}};
+  const std::optional<TSha256Digest> Digest = ParseSha256Hex(*Value);
+  if (!Digest) return {TDigestEntry::Wrong, {}};
+  return {TDigestEntry::Present, *Digest};
+}
+
+TFileDigestCheck DigestCheckOf(const TManifest& Manifest, std::string_view RelativePath,
+                               bool KeyCompiledIn) {
+  const TExpectedDigest Expected = ExpectedDigestOf(Manifest, RelativePath);
+  switch (Expected.Entry) {
+    case TDigestEntry::Present:
+      return {TDigestCheck::Compare, Expected.Digest};
+    case TDigestEntry::Missing:
+      if (!KeyCompiledIn) return {TDigestCheck::Unchecked, {}};
+      break;
+    case TDigestEntry::Wrong:
+      break;
+  }
+  return {TDigestCheck::Refuse, {}};
+}

@@ -1,0 +1,45 @@
+#pragma once
+// Whether a downloaded file is what the vendor published: the manifest's [sha256] digests and
+// the key that signs the manifest. Portable rules; the hashing and the signature check itself
+// are CNG's (win32/Cng.h).
+
+#include <optional>
+#include <string_view>
+
+#include "base/CryptoTypes.h"
+#include "engine/Manifest.h"
+
+// The entry point registers the public key compiled into the installer before anything else
+// runs; nullptr (the default) is a build without a key, which installs unsigned payloads. The
+// key must outlive the run.
+void SetManifestPublicKey(const TEcdsaP256PublicPoint* Key) noexcept;
+const TEcdsaP256PublicPoint* ManifestPublicKey() noexcept;
+
+// Exactly 64 hex digits, of either case, as a digest; nothing for any other text.
+std::optional<TSha256Digest> ParseSha256Hex(std::string_view Text);
+
+// The [sha256] entry of a relative path exactly as listed (names compared without regard to
+// case, as the profile reader does). A value that is not a digest is Wrong, never Missing: an
+// entry that is there but broken must not read as "not checked".
+enum class TDigestEntry { Missing, Wrong, Present };
+struct TExpectedDigest {
+  TDigestEntry Entry = TDigestEntry::Missing;
+  TSha256Digest Digest{};  // when Present
+};
+TExpectedDigest ExpectedDigestOf(const TManifest& Manifest, std::string_view RelativePath);
+
+// What the download of a file to install (the extra files included) must meet before the file
+// is moved into place. With a key compiled in, every file needs its digest; without one, only
+// the digests that the manifest has are checked. A Refuse is the cause
+// "파일이 손상되었습니다: %s", decided before anything is requested for the file.
+enum class TDigestCheck {
+  Unchecked,  // no entry and no key: installed as before
+  Compare,    // hashed while it streams in, moved into place only when Digest matches
+  Refuse,     // a wrong entry, or no entry while a key is compiled in
+};
+struct TFileDigestCheck {
+  TDigestCheck Check = TDigestCheck::Refuse;
+  TSha256Digest Digest{};  // when Compare
+};
+TFileDigestCheck DigestCheckOf(const TManifest& Manifest, std::string_view RelativePath,
+                               bool KeyCompiledIn);
