@@ -126,10 +126,6 @@ TEST(DigestCheckOf, ChecksEveryDigestPresentAndWithAKeyRequiresOne) {
       {"63 digits", {"Update\\b.dll=" + Abc.substr(1)}, Refuse, Refuse},
       {"65 digits", {"Update\\b.dll=" + Abc + "0"}, Refuse, Refuse},
       {"a letter that is no hex digit", {"Update\\b.dll=" + Abc.substr(1) + "g"}, Refuse, Refuse},
-      {"the first of two entries wins",
-       {"update\\b.dll=x", "Update\\b.dll=" + Abc},
-       Refuse,
-       Refuse},
   };
   for (const DigestCase& c : Cases) {
     SCOPED_TRACE(c.What);
