@@ -1,67 +1,134 @@
-// TURLDownload on urlmon's URLDownloadToFileA, loaded from System32 when first needed.
+// TURLDownload on urlmon's asynchronous URL moniker, loaded from System32 when first needed.
 
 #include "net/URLDownload.h"
 
-#include <optional>
+#include <algorithm>
 #include <string_view>
 
+#include "net/BodySink.h"
 #include "win32/MessagePump.h"
 #include "win32/SystemLibrary.h"
 #include "win32/Text.h"
 
+using Microsoft::WRL::ComPtr;
+
 namespace {
 
-using TURLDownloadToFileA = HRESULT(WINAPI*)(IUnknown* Caller, LPCSTR URL, LPCSTR FileName,
-                                             DWORD Reserved, IBindStatusCallback* Callback);
+struct TUrlmon {
+  decltype(&::CreateURLMonikerEx) CreateURLMonikerEx = nullptr;
+  decltype(&::CreateAsyncBindCtx) CreateAsyncBindCtx = nullptr;
+};
 
-// The module stays loaded for the program's life: the service may keep threads of its own.
-TURLDownloadToFileA URLDownloadToFileAEntry() {
-  static const TModule Urlmon = LoadSystemLibrary(L"urlmon.dll");
-  static const auto Entry = GetProcedure<TURLDownloadToFileA>(Urlmon.Get(), "URLDownloadToFileA");
-  return Entry;
+// The module stays loaded for the program's life: the service keeps threads of its own.
+const TUrlmon& Urlmon() {
+  static const TModule Module = LoadSystemLibrary(L"urlmon.dll");
+  static const TUrlmon Entries{
+      GetProcedure<decltype(&::CreateURLMonikerEx)>(Module.Get(), "CreateURLMonikerEx"),
+      GetProcedure<decltype(&::CreateAsyncBindCtx)>(Module.Get(), "CreateAsyncBindCtx")};
+  return Entries;
 }
+
+// How much of the body one read takes from the service's stream.
+constexpr ULONG kReadSize = 64 * 1024;
+// A binding told to abort stops within moments; one that does not is left behind after this.
+constexpr ULONGLONG kAbortGraceMs = 10000;
 
 // The platform's texts end at their first zero; a missing one is empty.
 std::string AnsiFromPlatform(LPCWSTR Text) {
   return Text ? WideToAnsi(std::wstring_view(Text)) : std::string();
 }
 
-// The size of the file at Name; nullopt when no file (or a folder) stands there.
-std::optional<ULONGLONG> FileSize(const std::string& Name) {
-  WIN32_FILE_ATTRIBUTE_DATA Data;
-  if (!GetFileAttributesExA(Name.c_str(), GetFileExInfoStandard, &Data)) return std::nullopt;
-  if (Data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return std::nullopt;
-  return (static_cast<ULONGLONG>(Data.nFileSizeHigh) << 32) | Data.nFileSizeLow;
-}
+DWORD WaitTime(ULONGLONG Ms) { return static_cast<DWORD>(std::min<ULONGLONG>(Ms, INFINITE - 1)); }
 
 }  // namespace
 
 bool TURLDownload::Download(const std::string& LocalFile) {
   if (URL.empty()) return false;
-  const TURLDownloadToFileA URLDownloadToFileA = URLDownloadToFileAEntry();
-  if (!URLDownloadToFileA) return false;
+  const TUrlmon& Service = Urlmon();
+  if (!Service.CreateURLMonikerEx || !Service.CreateAsyncBindCtx) return false;
 
   HttpStatus_ = 0;
   AnnouncedSize_ = 0;
-  const HRESULT Result = URLDownloadToFileA(nullptr, URL.c_str(), LocalFile.c_str(), 0,
-                                            static_cast<IBindStatusCallback*>(this));
+  Stopped_ = AbortRequested_ = TimedOut_ = Abandoned_ = false;
+  StopResult_ = S_OK;
+  TBodySink Sink;
+  if (!Sink.Open(AnsiToWide(LocalFile))) return false;
+  ComPtr<IMoniker> Moniker;
+  ComPtr<IBindCtx> Context;
+  // Legacy parsing, as URLDownloadToFile does: the address reaches the server as it was given.
+  if (FAILED(
+          Service.CreateURLMonikerEx(nullptr, AnsiToWide(URL).c_str(), &Moniker, URL_MK_LEGACY)) ||
+      FAILED(Service.CreateAsyncBindCtx(0, this, nullptr, &Context)))
+    return false;
+
+  Buffer_.resize(kReadSize);
+  Sink_ = &Sink;
+  Watch_.emplace(GetTickCount64(), StallTimeoutMs);
+  ComPtr<IStream> Stream;
+  const HRESULT Bound = Moniker->BindToStorage(Context.Get(), nullptr, IID_IStream,
+                                               reinterpret_cast<void**>(Stream.GetAddressOf()));
+  // A bind that failed at once has either stopped already or never started.
+  if (SUCCEEDED(Bound)) WaitForStop();
+  Stream.Reset();
+  Binding_.Reset();
+  Sink_ = nullptr;
+  Watch_.reset();
   if (HandlerError_) std::rethrow_exception(std::exchange(HandlerError_, nullptr));
-  if (Result != S_OK) return false;
-  if (HttpErrorStatus()) {
-    // The service saved the server's error page as if it were the file.
-    DeleteFileA(LocalFile.c_str());
+  return Finish(Sink, LocalFile);
+}
+
+bool TURLDownload::Finish(TBodySink& Sink, const std::string& LocalFile) {
+  const bool Whole = Stopped_ && StopResult_ == S_OK && !AbortRequested_ &&
+                     HttpErrorStatus() == 0 && Sink.IsWhole(AnnouncedSize_);
+  if (!Whole) return false;  // the sink deletes the body
+  if (!ErrorText_.empty()) {
+    FileName_ = LocalFile;
     return false;
   }
-  // Under Wine the service even reports success without writing anything when the folder is
-  // missing, and for a connection cut short of the announced length.
-  const std::optional<ULONGLONG> Size = FileSize(LocalFile);
-  if (!Size) return false;
-  if (*Size < AnnouncedSize_) {
-    DeleteFileA(LocalFile.c_str());
-    return false;
-  }
+  if (!Sink.Commit()) return false;
   FileName_ = LocalFile;
-  return ErrorText_.empty();
+  return true;
+}
+
+void TURLDownload::WaitForStop() {
+  ULONGLONG GiveUpAt = 0;
+  while (!Stopped_) {
+    const ULONGLONG Now = GetTickCount64();
+    if (!AbortRequested_ && Watch_->Stalled(Now)) {
+      TimedOut_ = true;
+      AbortBinding();
+    }
+    ULONGLONG Wait = Watch_->MsUntilCheck(Now);
+    if (AbortRequested_) {
+      if (GiveUpAt == 0) GiveUpAt = Now + kAbortGraceMs;
+      if (Now >= GiveUpAt) {
+        Abandoned_ = true;
+        return;
+      }
+      Wait = GiveUpAt - Now;
+    }
+    // Sent messages are handled inside the wait, posted ones below, the service's included.
+    MsgWaitForMultipleObjectsEx(0, nullptr, WaitTime(Wait), QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    const ULONGLONG CheckAt = Now + Wait;
+    MSG Msg;
+    while (!Stopped_ && PeekMessageW(&Msg, nullptr, 0, 0, PM_REMOVE)) {
+      HandleMessage(Msg);
+      if (GetTickCount64() >= CheckAt) break;
+    }
+  }
+}
+
+void TURLDownload::AbortBinding() noexcept {
+  if (AbortRequested_ || Stopped_) return;
+  AbortRequested_ = true;
+  if (!Binding_) return;
+  // The binding may stop, and drop its last other reference, inside Abort.
+  const ComPtr<IBinding> Binding = Binding_;
+  Binding->Abort();
+}
+
+void TURLDownload::Notified() noexcept {
+  if (Watch_) Watch_->Notified(GetTickCount64());
 }
 
 template <typename Body>
@@ -99,10 +166,14 @@ STDMETHODIMP_(ULONG) TURLDownload::Release() noexcept {
   return static_cast<ULONG>(Count);
 }
 
-STDMETHODIMP TURLDownload::OnStartBinding(DWORD, IBinding*) noexcept {
+STDMETHODIMP TURLDownload::OnStartBinding(DWORD, IBinding* Binding) noexcept {
+  if (Abandoned_) return E_ABORT;
+  Binding_ = Binding;
+  Notified();
   const bool Ok = Guarded([&] {
     if (OnDownloadStart) OnDownloadStart(this, std::string(URL));
   });
+  // Refusing the start stops the binding; Abort must not be called in here.
   return Ok ? S_OK : E_ABORT;
 }
 
@@ -112,18 +183,24 @@ STDMETHODIMP TURLDownload::OnLowResource(DWORD) noexcept { return S_OK; }
 
 STDMETHODIMP TURLDownload::OnProgress(ULONG Progress, ULONG ProgressMax, ULONG,
                                       LPCWSTR StatusText) noexcept {
+  if (Abandoned_) return E_ABORT;
+  Notified();
   bool Cancel = false;
   if (ProgressMax != 0) AnnouncedSize_ = ProgressMax;
   const bool Ok = Guarded([&] {
     const std::string Text = AnsiFromPlatform(StatusText);
     if (OnDownloadProgress) OnDownloadProgress(this, ProgressMax, Progress, Text, Cancel);
-    // The window stays painted and responsive only because of this pump, handler or not.
-    ProcessMessages();
   });
-  return Ok && !Cancel ? S_OK : E_ABORT;
+  if (Ok && !Cancel) return S_OK;
+  // The asynchronous binding may ignore this answer (Wine's does): stop it here as well.
+  AbortBinding();
+  return E_ABORT;
 }
 
-STDMETHODIMP TURLDownload::OnStopBinding(HRESULT, LPCWSTR Error) noexcept {
+STDMETHODIMP TURLDownload::OnStopBinding(HRESULT Result, LPCWSTR Error) noexcept {
+  if (Abandoned_) return S_OK;
+  Stopped_ = true;
+  StopResult_ = Result;
   Guarded([&] {
     ErrorText_ = AnsiFromPlatform(Error);
     if (OnDownloadStop) OnDownloadStop(this);
@@ -131,22 +208,48 @@ STDMETHODIMP TURLDownload::OnStopBinding(HRESULT, LPCWSTR Error) noexcept {
   return S_OK;
 }
 
-STDMETHODIMP TURLDownload::GetBindInfo(DWORD*, BINDINFO*) noexcept { return S_OK; }
-
-STDMETHODIMP TURLDownload::OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM*) noexcept {
+STDMETHODIMP TURLDownload::GetBindInfo(DWORD* BindFlags, BINDINFO* BindInfo) noexcept {
+  if (!BindFlags || !BindInfo) return E_INVALIDARG;
+  *BindFlags = kBindFlags;
+  // Zeroed is a plain GET without extra data; the caller's size stays.
+  const ULONG Size = BindInfo->cbSize;
+  ZeroMemory(BindInfo, std::min<size_t>(Size, sizeof(BINDINFO)));
+  BindInfo->cbSize = Size;
   return S_OK;
+}
+
+STDMETHODIMP TURLDownload::OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM* Medium) noexcept {
+  if (Abandoned_ || !Sink_ || !Medium || Medium->tymed != TYMED_ISTREAM || !Medium->pstm)
+    return S_OK;
+  // The service asks again only once the stream is drained.
+  for (;;) {
+    ULONG Read = 0;
+    const HRESULT Result = Medium->pstm->Read(Buffer_.data(), kReadSize, &Read);
+    if (Read > 0) {
+      if (!Sink_->Write(Buffer_.data(), Read)) {
+        AbortBinding();
+        return E_FAIL;
+      }
+      Watch_->Received(GetTickCount64(), Read);
+    }
+    // E_PENDING: more comes with a later notification; S_FALSE: the end; a failure: the stop
+    // notification tells.
+    if (Result != S_OK || Read == 0) return S_OK;
+  }
 }
 
 STDMETHODIMP TURLDownload::OnObjectAvailable(REFIID, IUnknown*) noexcept { return S_OK; }
 
 STDMETHODIMP TURLDownload::BeginningTransaction(LPCWSTR, LPCWSTR, DWORD,
                                                 LPWSTR* AdditionalHeaders) noexcept {
+  Notified();
   if (AdditionalHeaders) *AdditionalHeaders = nullptr;
   return S_OK;
 }
 
 STDMETHODIMP TURLDownload::OnResponse(DWORD ResponseCode, LPCWSTR, LPCWSTR,
                                       LPWSTR* AdditionalRequestHeaders) noexcept {
+  Notified();
   HttpStatus_ = ResponseCode;
   if (AdditionalRequestHeaders) *AdditionalRequestHeaders = nullptr;
   return S_OK;

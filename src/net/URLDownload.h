@@ -1,15 +1,24 @@
 #pragma once
-// TURLDownload: one download of one URL into one local file through urlmon's
-// URLDownloadToFileA, with the session serving as the service's binding-status callback. Part of
-// the unit dsInetUtils.
+// TURLDownload: one download of one URL into one local file through urlmon's asynchronous URL
+// moniker, on the calling (GUI) thread, with the session serving as the binding-status callback.
+// The body goes into a temporary file beside the target and replaces it only when whole; a
+// download that stops moving is ended by the stall rule (net/StallWatch.h). Part of the unit
+// dsInetUtils.
 
 #include <windows.h>
 #include <urlmon.h>
+#include <wrl/client.h>
 
 #include <exception>
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
+#include <vector>
+
+#include "net/StallWatch.h"
+
+class TBodySink;
 
 // An event: a method together with its object (or any callable), fired with the sender first.
 template <typename... Args>
@@ -37,7 +46,8 @@ using TDownloadProgressEvent =
            const std::string& /*StatusText*/, bool& /*Cancel*/>;
 
 // A reference-counted COM object: created with a count of zero, destroyed by the Release that
-// brings it back to zero. Hold it in a Microsoft::WRL::ComPtr. Needs COM on the calling thread.
+// brings it back to zero. Hold it in a Microsoft::WRL::ComPtr. Needs COM (single-threaded
+// apartment) on the calling thread, which must be the thread that runs the messages.
 class TURLDownload final : public IBindStatusCallback, public IHttpNegotiate {
  public:
   TURLDownload() = default;
@@ -48,16 +58,21 @@ class TURLDownload final : public IBindStatusCallback, public IHttpNegotiate {
   TDownloadStartEvent OnDownloadStart;
   TDownloadStopEvent OnDownloadStop;
   TDownloadProgressEvent OnDownloadProgress;
+  // How long the download may go without any notification or byte (and the window in which a
+  // crawl must bring kMinStallWindowBytes) before it is ended.
+  DWORD StallTimeoutMs = kStallTimeoutMs;
 
-  // Downloads URL into LocalFile; all events fire inside. False for an empty URL (nothing
-  // happens), a failed transfer, an HTTP error status (the error page the service saved is
-  // deleted), a success without a file at LocalFile, a file shorter than the size the service
-  // announced (deleted: the connection was cut), or an error text at the stop. FileName is set
-  // only when the service succeeded and the whole file is there. An error escaping a handler
-  // stops the transfer and is raised again from here. The caller holds a reference throughout.
+  // Downloads URL into LocalFile; all events fire inside, while the thread's messages are
+  // handed to the application's dispatcher. False for an empty URL (nothing happens), a failed
+  // or stopped transfer, an HTTP error status, a body short of its announced length, a stall,
+  // a cancel, a target that can't be replaced, or an error text at the stop. On every false
+  // result LocalFile is as it was before. FileName is set only when the body replaced
+  // LocalFile, or when the service delivered it whole but stopped with an error text. An error
+  // escaping a handler stops the transfer and is raised again from here. The caller holds a
+  // reference throughout.
   bool Download(const std::string& LocalFile);
 
-  // The LocalFile of the last successful service call; empty until then.
+  // The LocalFile of the last successful download; empty until then.
   const std::string& FileName() const noexcept { return FileName_; }
   // The error text of the last stop notification, ANSI code page; empty when there was none.
   const std::string& ErrorText() const noexcept { return ErrorText_; }
@@ -67,6 +82,8 @@ class TURLDownload final : public IBindStatusCallback, public IHttpNegotiate {
   DWORD HttpErrorStatus() const noexcept {
     return HttpStatus_ >= kFirstHttpErrorStatus ? HttpStatus_ : 0;
   }
+  // True when the last Download was ended by the stall rule.
+  bool TimedOut() const noexcept { return TimedOut_; }
 
   // IUnknown
   STDMETHODIMP QueryInterface(REFIID Iid, void** Object) noexcept override;
@@ -92,12 +109,24 @@ class TURLDownload final : public IBindStatusCallback, public IHttpNegotiate {
   STDMETHODIMP OnResponse(DWORD ResponseCode, LPCWSTR ResponseHeaders, LPCWSTR RequestHeaders,
                           LPWSTR* AdditionalRequestHeaders) noexcept override;
 
+  // Asynchronous, pulled as a stream, and never from or into the cache: an installer must
+  // install what the server has now, and the cache would only cost a copy of every body.
+  static constexpr DWORD kBindFlags = BINDF_ASYNCHRONOUS | BINDF_ASYNCSTORAGE | BINDF_PULLDATA |
+                                      BINDF_GETNEWESTVERSION | BINDF_NOWRITECACHE;
+
  private:
   ~TURLDownload() = default;  // only the last Release destroys
 
   // Runs a handler inside a callback; keeps the first error for Download to raise.
   template <typename Body>
   bool Guarded(Body&& body) noexcept;
+  // Runs the thread's messages until the stop notification, ending a stalled transfer.
+  void WaitForStop();
+  // Ends the transfer; the stop notification follows.
+  void AbortBinding() noexcept;
+  void Notified() noexcept;
+  // Whether the body replaces LocalFile: the one place that decides it.
+  bool Finish(TBodySink& Sink, const std::string& LocalFile);
 
   static constexpr DWORD kFirstHttpErrorStatus = 400;
 
@@ -107,4 +136,16 @@ class TURLDownload final : public IBindStatusCallback, public IHttpNegotiate {
   DWORD HttpStatus_ = 0;
   ULONG AnnouncedSize_ = 0;  // the service's latest non-zero ProgressMax: the Content-Length
   std::exception_ptr HandlerError_;
+
+  // The state of the Download in progress.
+  Microsoft::WRL::ComPtr<IBinding> Binding_;  // from the start until Download returns
+  TBodySink* Sink_ = nullptr;
+  std::optional<TStallWatch> Watch_;
+  std::vector<BYTE> Buffer_;
+  bool Stopped_ = false;
+  HRESULT StopResult_ = S_OK;
+  bool AbortRequested_ = false;
+  bool TimedOut_ = false;
+  // Set when a binding that was told to abort never stopped: its late calls are ignored.
+  bool Abandoned_ = false;
 };

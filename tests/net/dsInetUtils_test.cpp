@@ -1,4 +1,5 @@
 #include "net/dsInetUtils.h"
+#include "net/StallWatch.h"
 
 #include <gtest/gtest.h>
 
@@ -102,6 +103,47 @@ TEST(MakeTempFileName, GivesUpAfterABoundedNumberOfTakenCandidates) {
     Folder.Placeholders.push_back("T:\\~" + std::to_string(i) + ".tmp");
   EXPECT_EQ(MakeTempFileName(".sss", Folder), "");
   EXPECT_EQ(Folder.Requests, kMaxTempNamePasses);
+}
+
+// A download as the watch sees it: First bytes at Start, then Bytes every Every ms up to At
+// (0 bytes: a notification alone); then the question whether it stalled at At.
+struct StallCase {
+  const char* Name;
+  std::uint64_t Start, First, Every, Bytes;
+  std::uint64_t At;
+  bool Stalled;
+};
+
+TEST(StallWatch, EndsSilenceAndCrawlsButNeverASteadyTransfer) {
+  constexpr std::uint64_t T = kStallTimeoutMs, MiB = 1 << 20, Never = ~0ull;
+  const StallCase Cases[] = {
+      {"silent from the start", Never, 0, 0, 0, T - 1, false},
+      {"silent from the start", Never, 0, 0, 0, T, true},
+      {"silent after a burst", 1000, MiB, Never, 0, 1000 + T - 1, false},
+      {"silent after a burst", 1000, MiB, Never, 0, 1000 + T, true},
+      {"notifications without bytes", 10000, 0, 10000, 0, T - 1, false},
+      {"notifications without bytes", 10000, 0, 10000, 0, T, true},
+      {"a steady 100 B/s", 100, 10, 100, 10, 5 * T, false},
+      {"a crawl of 10 B/s", 1000, 10, 1000, 10, T - 1, false},
+      {"a crawl of 10 B/s", 1000, 10, 1000, 10, T, true},
+      {"a crawl after a burst", 10000, MiB, 1000, 10, 10000 + T - 1, false},
+      {"a crawl after a burst", 10000, MiB, 1000, 10, 10000 + T, true},
+  };
+  for (const StallCase& Case : Cases) {
+    SCOPED_TRACE(std::string(Case.Name) + " at " + std::to_string(Case.At));
+    TStallWatch Watch(0, kStallTimeoutMs);
+    for (std::uint64_t t = Case.Start; t <= Case.At; t += Case.Every) {
+      Watch.Received(t, t == Case.Start ? Case.First : Case.Bytes);
+      if (Case.Every == Never) break;
+    }
+    EXPECT_EQ(Watch.Stalled(Case.At), Case.Stalled);
+    // The wait it asks for never runs past the moment the rule turns.
+    const std::uint64_t Wait = Watch.MsUntilCheck(Case.At);
+    EXPECT_EQ(Wait == 0, Case.Stalled);
+    if (Wait > 0) {
+      EXPECT_FALSE(Watch.Stalled(Case.At + Wait - 1));
+    }
+  }
 }
 
 }  // namespace

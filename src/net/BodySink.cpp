@@ -1,0 +1,105 @@
+#include "net/BodySink.h"
+
+#include <cwctype>
+#include <set>
+
+namespace {
+
+constexpr wchar_t kPrefix[] = L"~vq";
+
+// GetTempFileNameW's names with our prefix: "~vq", one to four hex digits, ".tmp". Checked
+// here because the pattern "~vq*.tmp" also matches longer names through their short forms.
+bool IsOurTemporaryName(const std::wstring& Name) {
+  if (Name.size() < 8 || Name.size() > 11) return false;
+  const size_t Digits = Name.size() - 7;
+  if (CompareStringOrdinal(Name.c_str(), 3, kPrefix, 3, TRUE) != CSTR_EQUAL) return false;
+  if (CompareStringOrdinal(Name.c_str() + 3 + Digits, 4, L".tmp", 4, TRUE) != CSTR_EQUAL)
+    return false;
+  for (size_t i = 3; i < 3 + Digits; ++i)
+    if (!std::iswxdigit(Name[i])) return false;
+  return true;
+}
+
+// A killed run can leave a temporary body behind; the next run clears a folder the first time
+// it writes there, and only then, so it never deletes what it is writing itself.
+void DeleteLeftoversOnce(const std::wstring& Folder) {
+  static std::set<std::wstring> Cleared;
+  std::wstring Key = Folder;
+  CharUpperBuffW(Key.data(), static_cast<DWORD>(Key.size()));
+  if (!Cleared.insert(Key).second) return;
+  WIN32_FIND_DATAW Data;
+  const HANDLE Find = FindFirstFileW((Folder + kPrefix + L"*.tmp").c_str(), &Data);
+  if (Find == INVALID_HANDLE_VALUE) return;
+  do {
+    if (!(Data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsOurTemporaryName(Data.cFileName))
+      DeleteFileW((Folder + Data.cFileName).c_str());
+  } while (FindNextFileW(Find, &Data));
+  FindClose(Find);
+}
+
+}  // namespace
+
+bool TBodySink::Open(const std::wstring& Target) {
+  Discard();
+  // The folder as the file system names it, so that "a\b.dll" and "a/b.dll" share one.
+  const DWORD Needed = GetFullPathNameW(Target.c_str(), 0, nullptr, nullptr);
+  if (Needed == 0) return false;
+  std::wstring Full(Needed, L'\0');
+  wchar_t* FilePart = nullptr;
+  const DWORD Length = GetFullPathNameW(Target.c_str(), Needed, Full.data(), &FilePart);
+  if (Length == 0 || Length >= Needed || !FilePart) return false;
+  const std::wstring Folder = Full.substr(0, FilePart - Full.data());
+
+  DeleteLeftoversOnce(Folder);
+  wchar_t Name[MAX_PATH] = {};
+  if (GetTempFileNameW(Folder.c_str(), kPrefix, 0, Name) == 0) return false;
+  Temporary_ = Name;
+  File_.Reset(CreateFileW(Name, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                          nullptr));
+  if (!File_) {
+    DeleteFileW(Name);
+    Temporary_.clear();
+    return false;
+  }
+  Target_ = Full;
+  return true;
+}
+
+bool TBodySink::Write(const void* Data, DWORD Size) {
+  if (!File_ || WriteFailed_) return false;
+  DWORD Written = 0;
+  if (!WriteFile(File_.Get(), Data, Size, &Written, nullptr) || Written != Size) {
+    WriteFailed_ = true;
+    return false;
+  }
+  Size_ += Size;
+  return true;
+}
+
+bool TBodySink::IsWhole(ULONGLONG AnnouncedSize) const {
+  // More than announced is whole: the service decodes a compressed body as it reads it.
+  return File_ && !WriteFailed_ && Size_ >= AnnouncedSize;
+}
+
+bool TBodySink::Commit() {
+  if (!File_ || WriteFailed_) {
+    Discard();
+    return false;
+  }
+  File_.Reset();
+  if (!MoveFileExW(Temporary_.c_str(), Target_.c_str(),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    Discard();
+    return false;
+  }
+  Temporary_.clear();
+  return true;
+}
+
+void TBodySink::Discard() {
+  File_.Reset();
+  if (!Temporary_.empty()) DeleteFileW(Temporary_.c_str());
+  Temporary_.clear();
+  Size_ = 0;
+  WriteFailed_ = false;
+}

@@ -1,0 +1,40 @@
+#pragma once
+// When a download no longer moves: nothing at all (no notification, no byte) for a whole
+// timeout, or a crawl of fewer than kMinStallWindowBytes within the last timeout's length. The
+// network layer under the download service never gives up on a silent connection by itself, so
+// this rule is the only end such a wait has. Portable; times are milliseconds of a steady clock.
+
+#include <cstdint>
+#include <deque>
+
+inline constexpr std::uint32_t kStallTimeoutMs = 60000;
+inline constexpr std::uint64_t kMinStallWindowBytes = 1024;
+
+class TStallWatch {
+ public:
+  // The download starts at Now.
+  TStallWatch(std::uint64_t Now, std::uint32_t TimeoutMs);
+
+  // The service said something (any notification).
+  void Notified(std::uint64_t Now);
+  // Bytes of the body arrived.
+  void Received(std::uint64_t Now, std::uint64_t Bytes);
+
+  bool Stalled(std::uint64_t Now) const;
+  // How long from Now until Stalled may turn true; 0 when it is already.
+  std::uint64_t MsUntilCheck(std::uint64_t Now) const;
+
+ private:
+  struct TSample {
+    std::uint64_t At;
+    std::uint64_t Total;  // bytes received by At
+  };
+  std::uint64_t BytesInWindow(std::uint64_t Now) const;
+
+  std::uint64_t Start_;
+  std::uint32_t TimeoutMs_;
+  std::uint64_t LastActivity_;
+  std::uint64_t Total_ = 0;
+  // About one a second, the oldest at or before the current window's start.
+  std::deque<TSample> Samples_;
+};
