@@ -80,6 +80,7 @@ bool TInstallManager::DownloadFile(const std::string& URL, const std::string& Lo
   Session->OnDownloadProgress =
       TDownloadProgressEvent(this, &TInstallManager::HandleDownloadProgress);
   Session->URL = URL;
+  Session->StallTimeoutMs = StallTimeoutMs;
   if (!Session->Download(LocalFile)) return false;
   LastFile = Session->FileName();
   return true;
@@ -120,7 +121,8 @@ bool TInstallManager::InstallFile(const std::string& RelativePath) {
 
 void TInstallManager::FailDownload(const std::string& RelativePath) {
   Failure_ = {TInstallFailure::TKind::Download, AnsiToUtf8(RelativePath),
-              Session ? static_cast<int>(Session->HttpErrorStatus()) : 0};
+              Session ? static_cast<int>(Session->HttpErrorStatus()) : 0,
+              Session && Session->TimedOut()};
 }
 
 void TInstallManager::AllFilesInstalled(int Total) { View_.SetAllFilesBar(Total, Total); }

@@ -32,6 +32,8 @@ class TInstallManager final : private TInstallSteps {
   // Why the last Run ended with false; Kind None after a success.
   const TInstallFailure& Failure() const { return Failure_; }
   const std::string& GetInstallDir() const { return InstallDir; }
+  // Handed to every download session: how long a download may stop moving.
+  DWORD StallTimeoutMs = kStallTimeoutMs;
 
   bool FetchManifest();
   void LoadManifest(const std::string& ManifestPath);

@@ -89,6 +89,7 @@ std::string FailureText(const TInstallFailure& Failure) {
     case TKind::Download: {
       std::string Text = "파일을 받지 못했습니다: " + Failure.Path;
       if (Failure.HttpStatus != 0) Text += " (HTTP " + std::to_string(Failure.HttpStatus) + ")";
+      if (Failure.TimedOut) Text += " (시간 초과)";
       return Text;
     }
     case TKind::BadPath:

@@ -25,11 +25,12 @@ struct TInstallFailure {
   enum class TKind { None, Download, BadPath, NoFiles };
   TKind Kind = TKind::None;
   std::string Path;
-  int HttpStatus = 0;  // the server's error status of a failed download, 0 when it sent none
+  int HttpStatus = 0;     // the server's error status of a failed download, 0 when it sent none
+  bool TimedOut = false;  // a download that stopped moving was ended
 };
 
 // The completion page's second line for a failed run, e.g.
-// "파일을 받지 못했습니다: Update\b.dll (HTTP 404)"; "" when Kind is None.
+// "파일을 받지 못했습니다: Update\b.dll (HTTP 404)" or "... (시간 초과)"; "" when Kind is None.
 std::string FailureText(const TInstallFailure& Failure);
 
 // The completion page's first line after a failed run.

@@ -110,6 +110,26 @@ TEST_F(InstallManagerTest, TheFirstFailedFileEndsTheRunAndNamesTheFile) {
   EXPECT_EQ(View.Counters.back(), "4 / 5");
 }
 
+// The file installed before stays when its new version stalls; the cause says it timed out.
+TEST_F(InstallManagerTest, AStalledFileEndsTheRunAsTimedOutAndKeepsTheInstalledOne) {
+  Serve("[files]\n1=a.dll\n2=b.dll\n");
+  Server.Put("a.dll", "new a");
+  Server.Put("b.dll", std::string(100000, 'b'));
+  Server.Fault("b.dll", "stall=20&stall_after=1000");
+  CreateDirectoryA((GetProgramFilesDir() + "\\Harlune").c_str(), nullptr);
+  CreateDirectoryA(InstallDir.c_str(), nullptr);
+  WriteBytes(InstallDir + "b.dll", "old b");
+
+  TInstallManager Manager(View);
+  Manager.StallTimeoutMs = 2000;
+  EXPECT_FALSE(Manager.Run());
+  EXPECT_EQ(FailureText(Manager.Failure()), "파일을 받지 못했습니다: b.dll (시간 초과)");
+  EXPECT_EQ(ReadBytes(InstallDir + "a.dll"), "new a");
+  EXPECT_EQ(ReadBytes(InstallDir + "b.dll"), "old b");
+  WIN32_FIND_DATAA Data;
+  EXPECT_EQ(FindFirstFileA((InstallDir + "~vq*").c_str(), &Data), INVALID_HANDLE_VALUE);
+}
+
 TEST_F(InstallManagerTest, AMissingManifestIsNamedWithTheServersStatus) {
   Server.Fault("install.inf", "status=500");
   TInstallManager Manager(View);

@@ -76,6 +76,8 @@ TEST(FailureText, NamesTheCause) {
             "파일을 받지 못했습니다: install.inf");
   EXPECT_EQ(FailureText({TKind::Download, "Update\\b.dll", 404}),
             "파일을 받지 못했습니다: Update\\b.dll (HTTP 404)");
+  EXPECT_EQ(FailureText({TKind::Download, "b.dll", 0, true}),
+            "파일을 받지 못했습니다: b.dll (시간 초과)");
   EXPECT_EQ(FailureText({TKind::BadPath, "..\\x", 0}), "잘못된 파일 경로입니다: ..\\x");
   EXPECT_EQ(FailureText({TKind::NoFiles, "", 0}), "설치할 파일이 없습니다.");
 }
