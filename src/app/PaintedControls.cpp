@@ -1,5 +1,7 @@
 #include "app/PaintedControls.h"
 
+#include <oleacc.h>
+
 #include "app/ProgressText.h"
 #include "win32/Gdi.h"
 #include "win32/Text.h"
@@ -39,6 +41,10 @@ LRESULT TCustomControl::HandleMessage(UINT Message, WPARAM wParam, LPARAM lParam
       return 0;
     case WM_GETFONT:
       return reinterpret_cast<LRESULT>(Font_);
+    case WM_GETOBJECT:
+      if (const LRESULT Object = AnswerGetObject(Handle_, wParam, lParam, AccessibleInfo()))
+        return Object;
+      return TControl::HandleMessage(Message, wParam, lParam);
     default:
       return TControl::HandleMessage(Message, wParam, lParam);
   }
@@ -75,8 +81,13 @@ LRESULT TContainer::HandleMessage(UINT Message, WPARAM wParam, LPARAM lParam) {
   switch (Message) {
     case WM_COMMAND:
     case WM_NOTIFY:
-      // The window handles its controls in one place, wherever they sit.
+    case WM_NEXTDLGCTL:
+      // The window handles its controls and the keyboard's focus moves in one place, wherever
+      // they sit (the licence box asks its parent for the next control on Tab).
       return SendMessageW(GetAncestor(Handle_, GA_ROOT), Message, wParam, lParam);
+    case WM_CLOSE:
+      // A multi-line edit sends this to its parent on Escape; a page never closes.
+      return 0;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN: {
       const auto Dc = reinterpret_cast<HDC>(wParam);
@@ -149,11 +160,16 @@ LRESULT TPageControl::HandleMessage(UINT Message, WPARAM wParam, LPARAM lParam) 
 
 // --- TImage
 
-void TImage::Create(TContainer& Parent, int Id, const TDesignRect& Design, TBitmap Picture,
-                    TFit Fit) {
-  Picture_ = std::move(Picture);
+void TImage::Create(TContainer& Parent, int Id, const TDesignRect& Design, TFit Fit,
+                    std::wstring_view Name) {
   Fit_ = Fit;
+  Name_ = Name;
   CreateChild(kImageClass, Parent, Id, Design, 0, 0, L"");
+}
+
+void TImage::SetPicture(TBitmap Picture) {
+  Picture_ = std::move(Picture);
+  InvalidateRect(Handle_, nullptr, FALSE);
 }
 
 SIZE TImage::PictureSize() const {
@@ -165,13 +181,14 @@ SIZE TImage::PictureSize() const {
 SIZE TImage::DrawnSize(int ClientWidth, int ClientHeight) const {
   const SIZE Picture = PictureSize();
   if (Fit_ == TFit::Actual || Picture.cx <= 0 || Picture.cy <= 0) return Picture;
-  // Scale down only, by the tighter of the two ratios.
-  if (Picture.cx <= ClientWidth && Picture.cy <= ClientHeight) return Picture;
+  // By the tighter of the two ratios.
   if (static_cast<long long>(ClientWidth) * Picture.cy <=
       static_cast<long long>(ClientHeight) * Picture.cx)
     return {ClientWidth, MulDiv(Picture.cy, ClientWidth, Picture.cx)};
   return {MulDiv(Picture.cx, ClientHeight, Picture.cy), ClientHeight};
 }
+
+TAccessibleInfo TImage::AccessibleInfo() const { return {ROLE_SYSTEM_GRAPHIC, Name_, false}; }
 
 void TImage::Paint(HDC Dc, const RECT& Client) {
   FillRect(Dc, &Client, ParentBackground(Dc));
@@ -241,6 +258,8 @@ void TProgressBar::Changed() {
   SetWindowTextW(Handle_, Caption_.c_str());
   InvalidateRect(Handle_, nullptr, FALSE);
 }
+
+TAccessibleInfo TProgressBar::AccessibleInfo() const { return {ROLE_SYSTEM_PROGRESSBAR, {}, true}; }
 
 void TProgressBar::Paint(HDC Dc, const RECT& Client) {
   FillRect(Dc, &Client, ParentBackground(Dc));

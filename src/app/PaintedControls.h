@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/Accessible.h"
 #include "app/Control.h"
 #include "win32/Handle.h"
 
@@ -21,6 +22,8 @@ class TCustomControl : public TControl {
  protected:
   LRESULT HandleMessage(UINT Message, WPARAM wParam, LPARAM lParam) override;
   virtual void Paint(HDC Dc, const RECT& Client) = 0;
+  // What assistive tools are told this control is; no role leaves it to the platform.
+  virtual TAccessibleInfo AccessibleInfo() const { return {}; }
   // How a transparent control shows its parent: the brush (and text colours set in Dc) that the
   // parent paints behind it.
   HBRUSH ParentBackground(HDC Dc) const;
@@ -100,19 +103,24 @@ class TImage : public TCustomControl {
  public:
   enum class TFit { Actual, Proportional };
   // Actual draws the picture 1:1, its bottom-left pixel's colour letting the parent show
-  // through; Proportional scales it down, proportions kept, until it fits, from the top-left
-  // corner, and the parent's colour shows in the rest.
-  void Create(TContainer& Parent, int Id, const TDesignRect& Design, TBitmap Picture, TFit Fit);
+  // through; Proportional scales it, proportions kept, to fit, from the top-left corner, and the
+  // parent's colour shows in the rest. Name: what the picture shows, for assistive tools.
+  void Create(TContainer& Parent, int Id, const TDesignRect& Design, TFit Fit,
+              std::wstring_view Name);
+  // The picture to draw (another DPI brings another one).
+  void SetPicture(TBitmap Picture);
   SIZE PictureSize() const;
   // Where the picture lands inside a client area of this size.
   SIZE DrawnSize(int ClientWidth, int ClientHeight) const;
 
  protected:
   void Paint(HDC Dc, const RECT& Client) override;
+  TAccessibleInfo AccessibleInfo() const override;
 
  private:
   TBitmap Picture_;
   TFit Fit_ = TFit::Actual;
+  std::wstring Name_;
 };
 
 // A horizontal bar with a floating-point range that draws its percentage inside and keeps that
@@ -131,6 +139,7 @@ class TProgressBar : public TCustomControl {
 
  protected:
   void Paint(HDC Dc, const RECT& Client) override;
+  TAccessibleInfo AccessibleInfo() const override;
 
  private:
   void Changed();

@@ -24,14 +24,25 @@ void HardenDllSearch() {
   SetDllDirectoryW(L"");
 }
 
+// The common controls, after the hardening: comctl32 is no KnownDLL, and what it loads
+// (uxtheme, for the visual styles) follows the search order in force when it comes in. The
+// manifest still binds version 6. The module stays until the program ends.
+TModule LoadCommonControls() {
+  TModule Comctl32 = LoadSystemLibrary(L"comctl32.dll");
+  using TInitCommonControlsEx = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+  const auto Init = GetProcedure<TInitCommonControlsEx>(Comctl32.Get(), "InitCommonControlsEx");
+  const INITCOMMONCONTROLSEX Controls = {sizeof Controls, ICC_STANDARD_CLASSES};
+  if (Init) Init(&Controls);
+  return Comctl32;
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   HardenDllSearch();
+  const TModule CommonControls = LoadCommonControls();
   Application.Initialize();
   Application.SetTitle(L"Velquor 매니저 설치");
-  const INITCOMMONCONTROLSEX Controls = {sizeof Controls, ICC_STANDARD_CLASSES};
-  InitCommonControlsEx(&Controls);
   Application.Guard([] {
     auto Form = std::make_unique<TInstForm>();
     Application.MainWindow = Form->Handle();

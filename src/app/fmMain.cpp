@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/Application.h"
+#include "app/ArtworkRules.h"
 #include "app/ControlIds.h"
 #include "app/License.h"
 #include "app/WizardRules.h"
@@ -33,12 +34,30 @@ constexpr int kFontHeight = 12;
 constexpr int kBottomPanelHeight = 41;
 constexpr int kBannerPanelWidth = 164;
 constexpr int kBevel = 1;
+// What the two pictures show, for assistive tools.
+constexpr wchar_t kLogoName[] = L"Harlune Solution";
+constexpr wchar_t kBannerName[] = L"Velquor Manager Setup";
 // The input method that the licence box asks for when it gets the focus.
 constexpr wchar_t kMemoImeName[] = L"Microsoft IME 2003";
 
+// A device-dependent bitmap: the platform decodes the RLE8 artwork into one, where a DIB
+// section would refuse compressed data.
 TBitmap LoadPicture(int Id) {
-  return TBitmap(static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(Id),
-                                                 IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+  return TBitmap(static_cast<HBITMAP>(
+      LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(Id), IMAGE_BITMAP, 0, 0, 0)));
+}
+
+int ArtworkId(int Scale, int Id100, int Id125, int Id150, int Id200) {
+  switch (Scale) {
+    case 125:
+      return Id125;
+    case 150:
+      return Id150;
+    case 200:
+      return Id200;
+    default:
+      return Id100;
+  }
 }
 
 // Activates the named input method if it is installed; otherwise the keyboard stays as it is.
@@ -127,7 +146,7 @@ void TInstForm::CreateControls() {
   // the check box before the licence box.
   Panel2.Create(Handle_, IDC_PANEL2, L"Panel2", GetSysColor(COLOR_BTNFACE));
   Panel3.Create(Panel2, IDC_PANEL3, L"", RGB(255, 255, 255));
-  Image2.Create(Panel3, IDC_IMAGE2, {}, LoadPicture(IDB_BANNER), TImage::TFit::Proportional);
+  Image2.Create(Panel3, IDC_IMAGE2, {}, TImage::TFit::Proportional, kBannerName);
   PC.Create(Panel2, IDC_PC);
 
   struct TPageDef {
@@ -170,7 +189,7 @@ void TInstForm::CreateControls() {
                 L"나중에 다시 설치하려면 \r\n설치 프로그램을 재실행하여 주시기 바랍니다.", false);
 
   Panel1.Create(Handle_, IDC_PANEL1, L"", GetSysColor(COLOR_BTNFACE));
-  Image1.Create(Panel1, IDC_IMAGE1, {18, 7, 147, 26}, LoadPicture(IDB_LOGO), TImage::TFit::Actual);
+  Image1.Create(Panel1, IDC_IMAGE1, {18, 7, 147, 26}, TImage::TFit::Actual, kLogoName);
   btnPrev.Create(Panel1, IDC_BTN_PREV, {312, 8, 75, 25});
   btnNext.Create(Panel1, IDC_BTN_NEXT, {392, 8, 75, 25});
   btnFinish.Create(Panel1, IDC_BTN_FINISH, {496, 8, 75, 25});
@@ -200,6 +219,11 @@ void TInstForm::ApplyDpi(UINT Dpi) {
         return TRUE;
       },
       reinterpret_cast<LPARAM>(Font_.Get()));
+  // The artwork drawn for this scaling: the logo 1:1, the banner reduced to fit its panel.
+  Image1.SetPicture(
+      LoadPicture(ArtworkId(LogoScale(Dpi), IDB_LOGO, IDB_LOGO_125, IDB_LOGO_150, IDB_LOGO_200)));
+  Image2.SetPicture(LoadPicture(
+      ArtworkId(BannerScale(Dpi), IDB_BANNER, IDB_BANNER_125, IDB_BANNER_150, IDB_BANNER_200)));
   // Every control at its design place, container by container; the docking follows.
   Panel1.ApplyDpi(Dpi);
   Panel2.ApplyDpi(Dpi);
@@ -292,6 +316,9 @@ void TInstForm::ActionList1Update() {
   btnPrev.SetEnabled(Buttons.PrevEnabled);
   btnNext.SetEnabled(Buttons.NextEnabled);
   btnFinish.SetAction(Buttons.FinishBoundToFinish ? acFinish : acCancel);
+  // A page change or a button the rule just disabled can leave the focus on a control that no
+  // longer takes it, and the keyboard would then reach nothing.
+  KeepFocusUsable();
 }
 
 void TInstForm::SetAllFilesText(const std::string& Text) { lblAllFiles.SetText(Utf8ToWide(Text)); }
@@ -311,16 +338,44 @@ void TInstForm::SetCurrentFileBar(double Max, double Position) {
 }
 
 void TInstForm::OnCommand(int Id, int Code) {
-  TButton* const Buttons[] = {&btnPrev, &btnNext, &btnFinish};
-  for (TButton* Button : Buttons)
+  // Enter reaches the window as IDOK from the dialog handling (no button is the default): it
+  // presses the focused button, and nothing else.
+  if (Id == IDOK) {
+    const HWND Focus = GetFocus();
+    for (TButton* Button : {&btnPrev, &btnNext, &btnFinish})
+      if (Button->Handle() == Focus) Button->Click();
+    return;
+  }
+  for (TButton* Button : {&btnPrev, &btnNext, &btnFinish})
     if (Id == Button->Id() && Code == BN_CLICKED) Button->Click();
   if (Id == IDC_MEMO1 && Code == EN_SETFOCUS) SelectIme(kMemoImeName);
 }
 
+bool TInstForm::CanHaveFocus(HWND Control) const {
+  return Control && IsChild(Handle_, Control) && IsWindowVisible(Control) &&
+         IsWindowEnabled(Control);
+}
+
+HWND TInstForm::DefaultFocus() const {
+  if (const TTabSheet* Page = PC.ActivePage()) {
+    for (HWND Child = GetWindow(Page->Handle(), GW_CHILD); Child;
+         Child = GetWindow(Child, GW_HWNDNEXT))
+      if ((GetWindowLongPtrW(Child, GWL_STYLE) & WS_TABSTOP) && CanHaveFocus(Child)) return Child;
+  }
+  if (btnNext.Enabled()) return btnNext.Handle();
+  for (const TButton* Button : {&btnFinish, &btnNext, &btnPrev})
+    if (Button->Enabled()) return Button->Handle();
+  return nullptr;
+}
+
+void TInstForm::KeepFocusUsable() {
+  // Only while the window is active: setting the focus would activate it.
+  if (GetActiveWindow() != Handle_ || CanHaveFocus(GetFocus())) return;
+  if (const HWND Target = DefaultFocus()) SetFocus(Target);
+}
+
 void TInstForm::RestoreFocus() {
-  HWND Target = LastFocus_ && IsChild(Handle_, LastFocus_) ? LastFocus_ : nullptr;
-  if (!Target || !IsWindowVisible(Target) || !IsWindowEnabled(Target))
-    Target = GetNextDlgTabItem(Handle_, nullptr, FALSE);
+  const HWND Target = CanHaveFocus(LastFocus_) ? LastFocus_ : DefaultFocus();
   if (Target) SetFocus(Target);
 }
 
@@ -343,6 +398,14 @@ LRESULT TInstForm::HandleMessage(UINT Message, WPARAM wParam, LPARAM lParam) {
     case WM_SETFOCUS:
       RestoreFocus();
       return 0;
+    case WM_NEXTDLGCTL: {
+      // Tab and Shift+Tab from a control that handles its own keys (the licence box) arrive
+      // here, as in a dialog: to the given control, or to the next or previous tab stop.
+      const HWND Target = LOWORD(lParam) ? reinterpret_cast<HWND>(wParam)
+                                         : GetNextDlgTabItem(Handle_, GetFocus(), wParam != 0);
+      if (CanHaveFocus(Target)) SetFocus(Target);
+      return 0;
+    }
     case WM_DPICHANGED: {
       ApplyDpi(HIWORD(wParam));
       const RECT& Suggested = *reinterpret_cast<const RECT*>(lParam);

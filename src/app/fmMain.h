@@ -89,6 +89,11 @@ class TInstForm final : public TWindow, public TProgressView {
   // The docking: the bottom panel at the bottom, the banner at the left, the pages in the rest.
   void Layout();
   void OnCommand(int Id, int Code);
+  // The focus after a page change or a reactivation: the page's first tab stop, else Next when
+  // enabled, else the rightmost enabled button.
+  bool CanHaveFocus(HWND Control) const;
+  HWND DefaultFocus() const;
+  void KeepFocusUsable();
   void RestoreFocus();
   int ProgressPageIndex() const;
 

@@ -2,6 +2,8 @@
 // platform: bars keep their percentage as their text, buttons follow their actions.
 
 #include <windows.h>
+#include <oleacc.h>
+#include <wrl/client.h>
 
 #include <gtest/gtest.h>
 
@@ -97,12 +99,13 @@ TEST_F(ControlsTest, ActionRunsItsHandlerOnlyWhileEnabled) {
 
 TEST_F(ControlsTest, ProportionalImageShrinksToFitKeepingItsShape) {
   TImage Image;
-  Image.Create(Parent, 4, {0, 0, 162, 314}, TBitmap(CreateBitmap(164, 314, 1, 32, nullptr)),
-               TImage::TFit::Proportional);
+  Image.Create(Parent, 4, {0, 0, 162, 314}, TImage::TFit::Proportional, L"banner");
+  Image.SetPicture(TBitmap(CreateBitmap(164, 314, 1, 32, nullptr)));
+  // At every scaling the panel is narrower than its height asks for: the width decides.
   struct {
     int Width, Height, DrawnWidth, DrawnHeight;
   } const Cases[] = {
-      {162, 314, 162, 310}, {164, 314, 164, 314}, {300, 600, 164, 314}, {164, 157, 82, 157}};
+      {162, 314, 162, 310}, {164, 314, 164, 314}, {300, 600, 300, 574}, {164, 157, 82, 157}};
   for (const auto& c : Cases) {
     const SIZE Drawn = Image.DrawnSize(c.Width, c.Height);
     EXPECT_EQ(Drawn.cx, c.DrawnWidth) << c.Width << " x " << c.Height;
@@ -175,6 +178,57 @@ TEST_F(InstFormTest, ProgressPageSettersRedrawTheBarText) {
   Form->lblCurrFile.SetText(L"1,234,567 Byte");
   EXPECT_EQ(Form->lblCurrFile.Text(), L"1,234,567 Byte");
   EXPECT_EQ(WindowText(Form->pbAllFiles.Handle()), L"0 %");
+}
+
+// Measured: Wine answers AccessibleObjectFromWindow from another process with E_NOINTERFACE even
+// for a system button, so the roles are read here, in the window's own process.
+TEST_F(InstFormTest, AssistiveToolsReadWhatEachControlIs) {
+  ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+  Form->pbCurrFile.SetMaxAndPosition(400, 100);
+  // The system's controls keep the platform's objects; Wine's give the role of a plain client
+  // area (Windows' proxies give a button's, a label's), so only their names are checked.
+  constexpr long kPlatformRole = 0;
+  struct {
+    const TControl& Control;
+    long Role;
+    const wchar_t* Name;   // nullptr: not checked
+    const wchar_t* Value;  // nullptr: not checked
+  } const Cases[] = {
+      {Form->pbCurrFile, ROLE_SYSTEM_PROGRESSBAR, nullptr, L"25 %"},
+      {Form->pbAllFiles, ROLE_SYSTEM_PROGRESSBAR, nullptr, L"0 %"},
+      {Form->Image1, ROLE_SYSTEM_GRAPHIC, L"Harlune Solution", nullptr},
+      {Form->Image2, ROLE_SYSTEM_GRAPHIC, L"Velquor Manager Setup", nullptr},
+      {Form->btnNext, kPlatformRole, L"다음", nullptr},
+      {Form->chkOk, kPlatformRole, L"사용계약서에 동의합니다.", nullptr},
+      {Form->Memo1, ROLE_SYSTEM_TEXT, nullptr, nullptr},
+      {Form->Label1, kPlatformRole, L"어서 오십시요.", nullptr},
+  };
+  VARIANT Self;
+  Self.vt = VT_I4;
+  Self.lVal = CHILDID_SELF;
+  for (const auto& c : Cases) {
+    SCOPED_TRACE(c.Control.Id());
+    Microsoft::WRL::ComPtr<IAccessible> Object;
+    ASSERT_EQ(AccessibleObjectFromWindow(c.Control.Handle(), OBJID_CLIENT, IID_PPV_ARGS(&Object)),
+              S_OK);
+    VARIANT Role;
+    ASSERT_EQ(Object->get_accRole(Self, &Role), S_OK);
+    EXPECT_EQ(Role.vt, VT_I4);
+    if (c.Role != kPlatformRole) EXPECT_EQ(Role.lVal, c.Role);
+    BSTR Text = nullptr;
+    if (c.Name && SUCCEEDED(Object->get_accName(Self, &Text))) {
+      EXPECT_STREQ(Text, c.Name);
+      SysFreeString(Text);
+    } else if (c.Name) {
+      ADD_FAILURE() << "no name";
+    }
+    if (c.Value) {
+      ASSERT_EQ(Object->get_accValue(Self, &Text), S_OK);
+      EXPECT_STREQ(Text, c.Value);
+      SysFreeString(Text);
+    }
+  }
+  CoUninitialize();
 }
 
 TEST_F(InstFormTest, WindowFontIsGulimTwelvePixels) {

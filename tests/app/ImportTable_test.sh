@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# The installer's static imports are Windows' KnownDLLs plus comctl32, and its image is marked
-# for ASLR (dynamic base, high-entropy VA) and DEP (NX compat):  ImportTable_test.sh OBJDUMP EXE
+# The installer's static imports are Windows' KnownDLLs only (comctl32 and every other DLL are
+# loaded after the entry point's hardening), and its image is marked for ASLR (dynamic base,
+# high-entropy VA) and DEP (NX compat):  ImportTable_test.sh OBJDUMP EXE
 set -uo pipefail
 objdump=$1 exe=$2
 known_dlls="advapi32 gdi32 imm32 kernel32 msvcrt ole32 oleaut32 shell32 shlwapi user32"
-allowed=" $(for d in $known_dlls comctl32; do printf '%s.dll ' "$d"; done)"
+allowed=" $(for d in $known_dlls; do printf '%s.dll ' "$d"; done)"
 headers=$("$objdump" -p "$exe") || { echo "cannot read $exe"; exit 1; }
 status=0
 while read -r dll; do

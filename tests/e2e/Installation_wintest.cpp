@@ -18,6 +18,7 @@
 #include "e2e/InstallerRun.h"
 #include "gui/GuiDriver.h"
 #include "net/InstallServer.h"
+#include "win32/Gdi.h"
 #include "win32/Handle.h"
 #include "win32/Registry.h"
 #include "win32/TestFiles.h"
@@ -92,6 +93,100 @@ TEST_F(Installation, BackAndNextFollowThePagesAndTheTick) {
   PostMessageW(I->Item(IDC_BTN_PREV), BM_CLICK, 0, 0);
   Sleep(200);
   EXPECT_EQ(I->Page(), 0);
+}
+
+// Keys only, typed on the desktop's keyboard: the window must be active and hold a focus that
+// the keys can reach, and Tab must never be trapped.
+TEST_F(Installation, TheKeyboardAloneInstalls) {
+  ServePayload({"a.dll"});
+  auto I = Start();
+  ASSERT_NE(I->Form, nullptr);
+  const auto FocusComesTo = [&](int Id) {
+    return WaitUntil([&] { return GetDlgCtrlID(FocusOf(I->Form)) == Id; }, kStepTimeoutMs);
+  };
+  EXPECT_EQ(ActiveOf(I->Form), I->Form);
+  ASSERT_TRUE(FocusComesTo(IDC_BTN_NEXT)) << "welcome page";
+
+  TypeKey(VK_RETURN);
+  ASSERT_TRUE(I->WaitForPage(1));
+  ASSERT_TRUE(FocusComesTo(IDC_CHK_OK)) << "Next is disabled on the licence page";
+  TypeKey(VK_SPACE);
+  EXPECT_TRUE(WaitUntil([&] { return Checked(I->Item(IDC_CHK_OK)); }, kStepTimeoutMs));
+  TypeKey(VK_TAB, true);
+  EXPECT_TRUE(FocusComesTo(IDC_BTN_FINISH)) << "Shift+Tab goes round";
+  TypeKey(VK_TAB);
+  TypeKey(VK_TAB);
+  ASSERT_TRUE(FocusComesTo(IDC_MEMO1));
+  TypeKey(VK_ESCAPE);
+  TypeKey(VK_TAB);
+  ASSERT_TRUE(FocusComesTo(IDC_BTN_PREV)) << "Tab leaves the licence box";
+  EXPECT_TRUE(Visible(I->Item(IDC_CHK_OK))) << "Escape in the licence box closes nothing";
+  TypeKey(VK_TAB);
+  ASSERT_TRUE(FocusComesTo(IDC_BTN_NEXT));
+
+  TypeKey(VK_RETURN);
+  ASSERT_TRUE(I->WaitForPage(2));
+  EXPECT_TRUE(FocusComesTo(IDC_BTN_NEXT));
+  TypeKey(VK_ESCAPE);
+  Sleep(300);
+  EXPECT_EQ(I->Page(), 2) << "Escape presses nothing";
+  EXPECT_EQ(FindWindowW(kDialogClass, L"Confirm"), nullptr);
+
+  TypeKey(VK_RETURN);
+  ASSERT_TRUE(I->WaitForPage(4, kInstallTimeoutMs));
+  EXPECT_EQ(I->TextOf(IDC_LABEL30), L"Harlune 솔루션을 사용해주셔서 감사합니다.");
+  ASSERT_TRUE(FocusComesTo(IDC_BTN_FINISH)) << "the one enabled button on the last page";
+  TypeKey(VK_RETURN);
+  EXPECT_TRUE(I->Process().WaitForExit(kStepTimeoutMs));
+}
+
+// The scaling of this Wine installation, set for the programs started in one scope.
+class TScopedLogPixels {
+ public:
+  explicit TScopedLogPixels(DWORD Dpi)
+      : Key_(CreateOrOpenRegKey(HKEY_CURRENT_USER, "Control Panel\\Desktop", KEY_ALL_ACCESS)) {
+    DWORD Size = sizeof Saved_;
+    Had_ = RegQueryValueExA(Key_.Get(), kName, nullptr, nullptr, reinterpret_cast<BYTE*>(&Saved_),
+                            &Size) == ERROR_SUCCESS;
+    RegSetValueExA(Key_.Get(), kName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&Dpi),
+                   sizeof Dpi);
+  }
+  ~TScopedLogPixels() {
+    if (Had_)
+      RegSetValueExA(Key_.Get(), kName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&Saved_),
+                     sizeof Saved_);
+    else
+      RegDeleteValueA(Key_.Get(), kName);
+  }
+
+ private:
+  static constexpr char kName[] = "LogPixels";
+  TRegKey Key_;
+  DWORD Saved_ = 0;
+  bool Had_ = false;
+};
+
+// At 150 % the banner once stayed at its 96-dpi size and left the lower third of its panel white.
+// (At 200 % the window is larger than the rig's 1024 x 768 desktop, which would clamp it.)
+TEST_F(Installation, AtEveryScalingTheWindowGrowsAndTheBannerFillsItsPanel) {
+  for (const DWORD Dpi : {96, 120, 144}) {
+    SCOPED_TRACE(Dpi);
+    const TScopedLogPixels Scaling(Dpi);
+    auto I = Start();
+    ASSERT_NE(I->Form, nullptr);
+    EXPECT_EQ(ClientSize(I->Form).cx, MulDiv(588, static_cast<int>(Dpi), 96));
+    // Once idle, the window has painted.
+    ASSERT_TRUE(I->WaitForButtons(false, true, L"취소", true));
+    const RECT Panel = RectIn(I->Item(IDC_PANEL3), nullptr);
+    const TWindowDC Screen(nullptr);
+    const COLORREF NearTheFoot = GetPixel(Screen.Get(), (Panel.left + Panel.right) / 2,
+                                          Panel.top + (Panel.bottom - Panel.top) * 95 / 100);
+    EXPECT_NE(NearTheFoot, RGB(255, 255, 255)) << "the panel's white shows through";
+    EXPECT_NE(NearTheFoot, GetPixel(Screen.Get(), 0, 0)) << "the desktop shows through";
+    I->Shot("welcome-" + std::to_string(Dpi * 100 / 96) + ".png");
+    PressCloseBox(I->Form);
+    EXPECT_TRUE(I->Process().WaitForExit(kStepTimeoutMs));
+  }
 }
 
 TEST_F(Installation, TheCloseBoxOnTheLicencePageEndsAtOnceWithoutAQuestion) {
@@ -276,9 +371,7 @@ TEST_F(Installation, AFailedInstallationSaysSoAndNamesTheCause) {
 
     auto I = Start();
     ASSERT_NE(I->Form, nullptr);
-    ASSERT_TRUE(I->GoToReadyPage());
-    I->Press(IDC_BTN_NEXT);
-    ASSERT_TRUE(I->WaitForPage(4, kInstallTimeoutMs));
+    ASSERT_TRUE(I->Install());
     EXPECT_EQ(I->TextOf(IDC_LABEL29), L"프로그램 설치를 완료하지 못했습니다.");
     EXPECT_EQ(I->TextOf(IDC_LABEL30), c.Cause);
     EXPECT_TRUE(I->WaitForButtons(false, false, L"완료", true));
@@ -296,9 +389,7 @@ TEST_F(Installation, TheRunStopsAtTheFirstMissingFile) {
   Server.Fault("b.dll", "status=404");
   auto I = Start();
   ASSERT_NE(I->Form, nullptr);
-  ASSERT_TRUE(I->GoToReadyPage());
-  I->Press(IDC_BTN_NEXT);
-  ASSERT_TRUE(I->WaitForPage(4, kInstallTimeoutMs));
+  ASSERT_TRUE(I->Install());
   EXPECT_EQ(ReadBytes(InstallDir() + "a.dll"), "content of a.dll");
   EXPECT_FALSE(FileExistsA(InstallDir() + "b.dll"));
   EXPECT_EQ(Requests(Server.Log(), "c.dll"), 0);
@@ -350,9 +441,7 @@ TEST_F(Installation, ZAnUnreachableServerEndsOnTheCompletionPageWithTheCause) {
   Server.Get("/_control/shutdown");
   auto I = Start();
   ASSERT_NE(I->Form, nullptr);
-  ASSERT_TRUE(I->GoToReadyPage());
-  I->Press(IDC_BTN_NEXT);
-  ASSERT_TRUE(I->WaitForPage(4, kInstallTimeoutMs));
+  ASSERT_TRUE(I->Install());
   EXPECT_EQ(I->TextOf(IDC_LABEL29), L"프로그램 설치를 완료하지 못했습니다.");
   EXPECT_EQ(I->TextOf(IDC_LABEL30), L"파일을 받지 못했습니다: install.inf");
   I->Press(IDC_BTN_FINISH);

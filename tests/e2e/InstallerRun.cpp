@@ -102,6 +102,12 @@ bool TInstaller::GoToReadyPage() const {
   return WaitForPage(2);
 }
 
+bool TInstaller::Install(DWORD TimeoutMs) const {
+  if (!GoToReadyPage()) return false;
+  Press(IDC_BTN_NEXT);
+  return WaitForPage(4, TimeoutMs);
+}
+
 bool TInstaller::Shot(const std::string& Name) const {
   return SaveScreenshot(Form, ShotPath(Name));
 }

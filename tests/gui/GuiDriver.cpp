@@ -111,6 +111,38 @@ void PressKey(HWND Window, UINT VirtualKey) {
   PostMessageW(Target, WM_KEYUP, VirtualKey, 1 | (static_cast<LPARAM>(Scan) << 16) | (3LL << 30));
 }
 
+void TypeKey(UINT VirtualKey, bool Shift) {
+  INPUT Keys[4] = {};
+  UINT Count = 0;
+  const auto Add = [&](UINT Key, DWORD Flags) {
+    Keys[Count].type = INPUT_KEYBOARD;
+    Keys[Count].ki.wVk = static_cast<WORD>(Key);
+    Keys[Count].ki.wScan = static_cast<WORD>(MapVirtualKeyW(Key, MAPVK_VK_TO_VSC));
+    Keys[Count].ki.dwFlags = Flags;
+    ++Count;
+  };
+  if (Shift) Add(VK_SHIFT, 0);
+  Add(VirtualKey, 0);
+  Add(VirtualKey, KEYEVENTF_KEYUP);
+  if (Shift) Add(VK_SHIFT, KEYEVENTF_KEYUP);
+  SendInput(Count, Keys, sizeof(INPUT));
+}
+
+namespace {
+
+GUITHREADINFO GuiThreadOf(HWND Window) {
+  GUITHREADINFO Info = {};
+  Info.cbSize = sizeof Info;
+  if (!GetGUIThreadInfo(GetWindowThreadProcessId(Window, nullptr), &Info)) return {};
+  return Info;
+}
+
+}  // namespace
+
+HWND FocusOf(HWND Window) { return GuiThreadOf(Window).hwndFocus; }
+
+HWND ActiveOf(HWND Window) { return GuiThreadOf(Window).hwndActive; }
+
 void PressCloseBox(HWND Window) { PostMessageW(Window, WM_SYSCOMMAND, SC_CLOSE, 0); }
 
 bool Checked(HWND CheckBox) {

@@ -36,6 +36,13 @@ void Click(HWND Button);
 // Posts a key press (down and up) to the window that has the keyboard focus in Window's thread,
 // as the keyboard would deliver it.
 void PressKey(HWND Window, UINT VirtualKey);
+// Types a key (with Shift held, when asked) on the keyboard of this desktop: it reaches the focused
+// control of whichever window is active, as a user's key press would.
+void TypeKey(UINT VirtualKey, bool Shift = false);
+// The control that has the keyboard focus in Window's thread; nullptr when none has it.
+HWND FocusOf(HWND Window);
+// The active window of Window's thread; nullptr when none is.
+HWND ActiveOf(HWND Window);
 // What the close box and the system menu's Close do.
 void PressCloseBox(HWND Window);
 // A check box's state, asked with a bounded wait.
