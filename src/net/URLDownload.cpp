@@ -3,6 +3,7 @@
 #include "net/URLDownload.h"
 
 #include <algorithm>
+#include <climits>
 #include <string_view>
 
 #include "net/BodySink.h"
@@ -48,7 +49,7 @@ bool TURLDownload::Download(const std::string& LocalFile) {
   if (!Service.CreateURLMonikerEx || !Service.CreateAsyncBindCtx) return false;
 
   HttpStatus_ = 0;
-  AnnouncedSize_ = 0;
+  AnnouncedSize_ = LastProgress_ = 0;
   Stopped_ = AbortRequested_ = TimedOut_ = Abandoned_ = false;
   StopResult_ = S_OK;
   TBodySink Sink;
@@ -187,6 +188,7 @@ STDMETHODIMP TURLDownload::OnProgress(ULONG Progress, ULONG ProgressMax, ULONG,
   Notified();
   bool Cancel = false;
   if (ProgressMax != 0) AnnouncedSize_ = ProgressMax;
+  LastProgress_ = Progress;
   const bool Ok = Guarded([&] {
     const std::string Text = AnsiFromPlatform(StatusText);
     if (OnDownloadProgress) OnDownloadProgress(this, ProgressMax, Progress, Text, Cancel);
@@ -234,8 +236,13 @@ STDMETHODIMP TURLDownload::OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM* 
     }
     // E_PENDING: more comes with a later notification; S_FALSE: the end; a failure: the stop
     // notification tells.
-    if (Result != S_OK || Read == 0) return S_OK;
+    if (Result != S_OK || Read == 0) break;
   }
+  // The service's last notification counted what it had then; the drain often took more. Say
+  // what arrived, so a transfer that stops after a burst shows how far it came.
+  const ULONG Received = static_cast<ULONG>(std::min<ULONGLONG>(Sink_->Size(), ULONG_MAX));
+  if (Received <= LastProgress_) return S_OK;
+  return OnProgress(Received, AnnouncedSize_, BINDSTATUS_DOWNLOADINGDATA, nullptr);
 }
 
 STDMETHODIMP TURLDownload::OnObjectAvailable(REFIID, IUnknown*) noexcept { return S_OK; }

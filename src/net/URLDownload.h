@@ -135,6 +135,7 @@ class TURLDownload final : public IBindStatusCallback, public IHttpNegotiate {
   std::string ErrorText_;
   DWORD HttpStatus_ = 0;
   ULONG AnnouncedSize_ = 0;  // the service's latest non-zero ProgressMax: the Content-Length
+  ULONG LastProgress_ = 0;   // the Progress of the latest progress event
   std::exception_ptr HandlerError_;
 
   // The state of the Download in progress.

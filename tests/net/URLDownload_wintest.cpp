@@ -388,6 +388,10 @@ TEST_F(URLDownloadTest, AStallEndsTheDownloadWithFalseWhileMessagesKeepComing) {
     EXPECT_EQ(Order.front(), 's');
     EXPECT_EQ(ReadBytes(Local), kOldVersion);
     EXPECT_GE(Application.Count[WM_TIMER], 10);
+    // The bar shows how far the body came before the silence.
+    if (Index == 1) {
+      EXPECT_EQ(Log.Notifications.back().Progress, 100000u);
+    }
   }
   EXPECT_EQ(Leftovers(Folder), "");
 }
