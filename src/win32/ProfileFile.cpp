@@ -28,6 +28,12 @@ std::vector<std::string> ReadWholeList(ReadList&& Read) {
   return Items;
 }
 
+// A nameless entry can't be looked up by its name: under Wine, asking for the key "" reads past
+// the reader's own buffers and can crash the process. Blanks round a name are not part of it.
+bool IsNameless(const std::string& Key) {
+  return Key.find_first_not_of(" \t") == std::string::npos;
+}
+
 }  // namespace
 
 std::vector<std::string> TProfileFile::SectionKeys(std::string_view Section) {
@@ -35,21 +41,24 @@ std::vector<std::string> TProfileFile::SectionKeys(std::string_view Section) {
   std::vector<std::string> Keys = ReadWholeList([&](char* Buffer, DWORD Size) {
     return GetPrivateProfileStringA(Name.c_str(), nullptr, "", Buffer, Size, FileName_.c_str());
   });
+  std::erase_if(Keys, IsNameless);
   if (!Keys.empty()) return Keys;
 
   // An entry without a name ("=value") at the top of a section makes the key list come back
   // empty under Wine, which would lose every entry after it; the section's lines still hold
-  // them. A nameless entry can't be looked up by its name and is left out.
+  // them.
   for (const std::string& Line : ReadWholeList([&](char*Buffer, DWORD Size) {
          return GetPrivateProfileSectionA(Name.c_str(), Buffer, Size, FileName_.c_str());
        })) {
     const size_t Equals = Line.find('=');
-    if (Equals != 0 && Equals != std::string::npos) Keys.push_back(Line.substr(0, Equals));
+    if (Equals != std::string::npos && !IsNameless(Line.substr(0, Equals)))
+      Keys.push_back(Line.substr(0, Equals));
   }
   return Keys;
 }
 
 std::string TProfileFile::Value(std::string_view Section, std::string_view Key) {
+  if (IsNameless(std::string(Key))) return {};
   char Buffer[kValueChars] = {};
   GetPrivateProfileStringA(std::string(Section).c_str(), std::string(Key).c_str(), "", Buffer,
                            kValueChars, FileName_.c_str());

@@ -10,9 +10,9 @@ class TProfileFile final : public TProfileReader {
   explicit TProfileFile(std::string FileName) : FileName_(std::move(FileName)) {}
 
   // Reads into a buffer that starts at kKeyListChars and doubles until the whole list fits, so no
-  // key of a long section is lost.
+  // key of a long section is lost. Nameless entries are left out: they can't be looked up.
   std::vector<std::string> SectionKeys(std::string_view Section) override;
-  // Cut to its first kValueChars - 1 characters.
+  // Cut to its first kValueChars - 1 characters; "" for a nameless key.
   std::string Value(std::string_view Section, std::string_view Key) override;
 
   static constexpr unsigned kKeyListChars = 16384;

@@ -305,6 +305,11 @@ TEST(HostileManifestTest, AKeylessFirstEntryDoesNotHideTheSection) {
   TManifest Manifest;
   LoadManifest(Path, Manifest);
   EXPECT_EQ(Manifest.Files, (std::vector<std::string>{"a.exe", "b.dll"}));
+  // Nameless entries further down are left out too: looking up the name "" made Wine's reader
+  // read past its buffers and, depending on the heap, crash.
+  WriteBytes(Path, "[files]\r\n1=a.exe\r\n=stray\r\n \t=blank\r\n2=b.dll\r\n");
+  LoadManifest(Path, Manifest);
+  EXPECT_EQ(Manifest.Files, (std::vector<std::string>{"a.exe", "b.dll"}));
 }
 
 }  // namespace
