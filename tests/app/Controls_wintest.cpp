@@ -214,7 +214,9 @@ TEST_F(InstFormTest, AssistiveToolsReadWhatEachControlIs) {
     VARIANT Role;
     ASSERT_EQ(Object->get_accRole(Self, &Role), S_OK);
     EXPECT_EQ(Role.vt, VT_I4);
-    if (c.Role != kPlatformRole) EXPECT_EQ(Role.lVal, c.Role);
+    if (c.Role != kPlatformRole) {
+      EXPECT_EQ(Role.lVal, c.Role);
+    }
     BSTR Text = nullptr;
     if (c.Name && SUCCEEDED(Object->get_accName(Self, &Text))) {
       EXPECT_STREQ(Text, c.Name);

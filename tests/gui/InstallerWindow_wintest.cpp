@@ -39,8 +39,10 @@ bool operator==(const RECT& a, const RECT& b) {
 }
 
 std::string Describe(const RECT& r) {
-  return "(" + std::to_string(r.left) + ", " + std::to_string(r.top) + ") " +
-         std::to_string(r.right - r.left) + " x " + std::to_string(r.bottom - r.top);
+  char Text[64];
+  std::snprintf(Text, sizeof Text, "(%ld, %ld) %ld x %ld", r.left, r.top, r.right - r.left,
+                r.bottom - r.top);
+  return Text;
 }
 
 RECT At(int Left, int Top, int Width, int Height) {
