@@ -9,7 +9,7 @@ packages=(
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
   wine wine64
   xvfb xauth xdotool imagemagick fonts-nanum fonts-wine
-  locales python3 curl liblnk-utils
+  locales python3 python3-cryptography curl liblnk-utils osslsigncode openssl
   clang lld libclang-rt-14-dev
 )
 

@@ -7,8 +7,10 @@
 #include <exception>
 #include <memory>
 
+#include "VelquorManifestKey.h"
 #include "app/Application.h"
 #include "app/fmMain.h"
+#include "engine/Integrity.h"
 #include "win32/SystemLibrary.h"
 
 namespace {
@@ -40,6 +42,8 @@ TModule LoadCommonControls() {
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   HardenDllSearch();
+  // The key this build was made with (none: unsigned payloads install as before).
+  SetManifestPublicKey(kManifestPublicKey);
   const TModule CommonControls = LoadCommonControls();
   Application.Initialize();
   Application.SetTitle(L"Velquor 매니저 설치");
