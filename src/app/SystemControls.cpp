@@ -33,6 +33,10 @@ void TLabel::ApplyDpi(UINT Dpi) {
 }
 
 void TLabel::FitToText() {
+  // Emptied between two texts (the size label at every file), an auto-sized label keeps its
+  // size: it fills all of it with the container's colour, and shrinking it only to grow it a
+  // moment later cost a move and a repaint of the page behind it at every file.
+  if (AutoSize_ && GetWindowTextLengthW(Handle_) == 0) return;
   RECT Client;
   GetClientRect(Handle_, &Client);
   RECT Extent = {0, 0, AutoSize_ ? 0 : Client.right, 0};
