@@ -1,5 +1,6 @@
 #include "net/BodySink.h"
 
+#include <algorithm>
 #include <cwctype>
 #include <set>
 
@@ -28,16 +29,21 @@ void DeleteLeftoversOnce(const std::wstring& Folder) {
   CharUpperBuffW(Key.data(), static_cast<DWORD>(Key.size()));
   if (!Cleared.insert(Key).second) return;
   WIN32_FIND_DATAW Data;
-  const HANDLE Find = FindFirstFileW((Folder + kPrefix + L"*.tmp").c_str(), &Data);
-  if (Find == INVALID_HANDLE_VALUE) return;
+  const TFindHandle Find(FindFirstFileW((Folder + kPrefix + L"*.tmp").c_str(), &Data));
+  if (!Find) return;
   do {
     if (!(Data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsOurTemporaryName(Data.cFileName))
       DeleteFileW((Folder + Data.cFileName).c_str());
-  } while (FindNextFileW(Find, &Data));
-  FindClose(Find);
+  } while (FindNextFileW(Find.Get(), &Data));
 }
 
 }  // namespace
+
+bool TMemoryBody::Write(const void* Data, DWORD Size) {
+  const std::size_t Room = MaxSize_ + 1 - Bytes_.size();
+  Bytes_.append(static_cast<const char*>(Data), std::min<std::size_t>(Size, Room));
+  return Bytes_.size() <= MaxSize_;
+}
 
 bool TBodySink::Open(const std::wstring& Target) {
   Discard();
@@ -74,11 +80,6 @@ bool TBodySink::Write(const void* Data, DWORD Size) {
   }
   Size_ += Size;
   return true;
-}
-
-bool TBodySink::IsWhole(ULONGLONG AnnouncedSize) const {
-  // More than announced is whole: the service decodes a compressed body as it reads it.
-  return File_ && !WriteFailed_ && Size_ >= AnnouncedSize;
 }
 
 bool TBodySink::Commit() {

@@ -1,16 +1,42 @@
 #pragma once
-// Where the body of one download goes on its way to its target: a temporary file "~vq*.tmp"
-// beside the target (same folder, so the move cannot cross volumes), moved over the target only
-// when it is whole and deleted otherwise. Whatever stood at the target before a failed download
-// stays as it was. Part of the unit dsInetUtils.
+// Where the body of one download goes: into memory (a signature), or on its way to its target
+// through a temporary file "~vq*.tmp" beside the target (same folder, so the move cannot cross
+// volumes), moved over the target only when it is whole and every check passed, and deleted
+// otherwise. Whatever stood at the target before a failed download stays as it was. Part of the
+// unit dsInetUtils.
 
 #include <windows.h>
 
+#include <cstddef>
 #include <string>
 
 #include "win32/Handle.h"
 
-class TBodySink {
+// Where the bytes of one download go, in order.
+class TBody {
+ public:
+  // False once the body can take no more: the download is ended.
+  virtual bool Write(const void* Data, DWORD Size) = 0;
+  virtual ULONGLONG Size() const = 0;
+
+ protected:
+  ~TBody() = default;
+};
+
+// A small body kept in memory, never more than MaxSize bytes and one: a longer one is refused
+// as soon as that byte arrives (the byte is kept, so the caller sees it was longer).
+class TMemoryBody final : public TBody {
+ public:
+  TMemoryBody(std::string& Bytes, std::size_t MaxSize) : Bytes_(Bytes), MaxSize_(MaxSize) {}
+  bool Write(const void* Data, DWORD Size) override;
+  ULONGLONG Size() const override { return Bytes_.size(); }
+
+ private:
+  std::string& Bytes_;
+  std::size_t MaxSize_;
+};
+
+class TBodySink final : public TBody {
  public:
   TBodySink() = default;
   TBodySink(const TBodySink&) = delete;
@@ -21,10 +47,8 @@ class TBodySink {
   // leftovers of a killed run are deleted there. False when the folder can't take one.
   bool Open(const std::wstring& Target);
   // Every byte of the body passes here, in order. False once a write failed.
-  bool Write(const void* Data, DWORD Size);
-  ULONGLONG Size() const { return Size_; }
-  // Every byte written and, when the server announced a length, at least that many.
-  bool IsWhole(ULONGLONG AnnouncedSize) const;
+  bool Write(const void* Data, DWORD Size) override;
+  ULONGLONG Size() const override { return Size_; }
   // Moves the body over the target (replacing it). False, with the body deleted and the target
   // untouched, when the move fails.
   bool Commit();

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "net/BodySink.h"
+#include "win32/Cng.h"
 #include "win32/MessagePump.h"
 #include "win32/SystemLibrary.h"
 #include "win32/Text.h"
@@ -45,15 +46,34 @@ DWORD WaitTime(ULONGLONG Ms) { return static_cast<DWORD>(std::min<ULONGLONG>(Ms,
 
 bool TURLDownload::Download(const std::string& LocalFile) {
   if (URL.empty()) return false;
+  TBodySink Sink;
+  if (!Sink.Open(AnsiToWide(LocalFile))) return false;
+  if (!Transfer(Sink)) return false;  // the sink deletes the body
+  if (!ErrorText_.empty()) {
+    FileName_ = LocalFile;
+    return false;
+  }
+  if (!Sink.Commit()) return false;
+  FileName_ = LocalFile;
+  return true;
+}
+
+bool TURLDownload::Fetch(std::string& Body, std::size_t MaxSize) {
+  Body.clear();
+  if (URL.empty()) return false;
+  TMemoryBody Memory(Body, MaxSize);
+  return Transfer(Memory) && ErrorText_.empty();
+}
+
+bool TURLDownload::Transfer(TBody& Body) {
   const TUrlmon& Service = Urlmon();
   if (!Service.CreateURLMonikerEx || !Service.CreateAsyncBindCtx) return false;
 
   HttpStatus_ = 0;
   AnnouncedSize_ = LastProgress_ = 0;
-  Stopped_ = AbortRequested_ = TimedOut_ = Abandoned_ = false;
+  Stopped_ = AbortRequested_ = TimedOut_ = Abandoned_ = DigestMismatch_ = false;
   StopResult_ = S_OK;
-  TBodySink Sink;
-  if (!Sink.Open(AnsiToWide(LocalFile))) return false;
+  Digest_.reset();
   ComPtr<IMoniker> Moniker;
   ComPtr<IBindCtx> Context;
   // Legacy parsing, as URLDownloadToFile does: the address reaches the server as it was given.
@@ -62,8 +82,11 @@ bool TURLDownload::Download(const std::string& LocalFile) {
       FAILED(Service.CreateAsyncBindCtx(0, this, nullptr, &Context)))
     return false;
 
+  std::optional<TSha256> Hash;
+  if (ExpectedDigest || HashBody) Hash.emplace();
   Buffer_.resize(kReadSize);
-  Sink_ = &Sink;
+  Body_ = &Body;
+  Hash_ = Hash ? &*Hash : nullptr;
   Watch_.emplace(GetTickCount64(), StallTimeoutMs);
   ComPtr<IStream> Stream;
   const HRESULT Bound = Moniker->BindToStorage(Context.Get(), nullptr, IID_IStream,
@@ -72,22 +95,25 @@ bool TURLDownload::Download(const std::string& LocalFile) {
   if (SUCCEEDED(Bound)) WaitForStop();
   Stream.Reset();
   Binding_.Reset();
-  Sink_ = nullptr;
+  Body_ = nullptr;
+  Hash_ = nullptr;
   Watch_.reset();
   if (HandlerError_) std::rethrow_exception(std::exchange(HandlerError_, nullptr));
-  return Finish(Sink, LocalFile);
+  if (Hash) Digest_ = Hash->Finish();
+  return Accepted(Body);
 }
 
-bool TURLDownload::Finish(TBodySink& Sink, const std::string& LocalFile) {
+bool TURLDownload::Accepted(const TBody& Body) {
+  // Every byte the server announced (more is whole too: the service decodes a compressed body as
+  // it reads it), a stop without failure, abort or error status.
   const bool Whole = Stopped_ && StopResult_ == S_OK && !AbortRequested_ &&
-                     HttpErrorStatus() == 0 && Sink.IsWhole(AnnouncedSize_);
-  if (!Whole) return false;  // the sink deletes the body
-  if (!ErrorText_.empty()) {
-    FileName_ = LocalFile;
+                     HttpErrorStatus() == 0 && Body.Size() >= AnnouncedSize_;
+  if (!Whole) return false;
+  // A body that can't be hashed fails closed, like one that does not match.
+  if (ExpectedDigest && Digest_ != ExpectedDigest) {
+    DigestMismatch_ = true;
     return false;
   }
-  if (!Sink.Commit()) return false;
-  FileName_ = LocalFile;
   return true;
 }
 
@@ -221,17 +247,18 @@ STDMETHODIMP TURLDownload::GetBindInfo(DWORD* BindFlags, BINDINFO* BindInfo) noe
 }
 
 STDMETHODIMP TURLDownload::OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM* Medium) noexcept {
-  if (Abandoned_ || !Sink_ || !Medium || Medium->tymed != TYMED_ISTREAM || !Medium->pstm)
+  if (Abandoned_ || !Body_ || !Medium || Medium->tymed != TYMED_ISTREAM || !Medium->pstm)
     return S_OK;
   // The service asks again only once the stream is drained.
   for (;;) {
     ULONG Read = 0;
     const HRESULT Result = Medium->pstm->Read(Buffer_.data(), kReadSize, &Read);
     if (Read > 0) {
-      if (!Sink_->Write(Buffer_.data(), Read)) {
+      if (!Body_->Write(Buffer_.data(), Read)) {
         AbortBinding();
         return E_FAIL;
       }
+      if (Hash_) Hash_->Update(Buffer_.data(), Read);
       Watch_->Received(GetTickCount64(), Read);
     }
     // E_PENDING: more comes with a later notification; S_FALSE: the end; a failure: the stop
@@ -240,7 +267,7 @@ STDMETHODIMP TURLDownload::OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM* 
   }
   // The service's last notification counted what it had then; the drain often took more. Say
   // what arrived, so a transfer that stops after a burst shows how far it came.
-  const ULONG Received = static_cast<ULONG>(std::min<ULONGLONG>(Sink_->Size(), ULONG_MAX));
+  const ULONG Received = static_cast<ULONG>(std::min<ULONGLONG>(Body_->Size(), ULONG_MAX));
   if (Received <= LastProgress_) return S_OK;
   return OnProgress(Received, AnnouncedSize_, BINDSTATUS_DOWNLOADINGDATA, nullptr);
 }

@@ -16,9 +16,12 @@
 #include <utility>
 #include <vector>
 
+#include "base/CryptoTypes.h"
 #include "net/StallWatch.h"
 
+class TBody;
 class TBodySink;
+class TSha256;
 
 // An event: a method together with its object (or any callable), fired with the sender first.
 template <typename... Args>
@@ -61,6 +64,10 @@ class TURLDownload final : public IBindStatusCallback, public IHttpNegotiate {
   // How long the download may go without any notification or byte (and the window in which a
   // crawl must bring kMinStallWindowBytes) before it is ended.
   DWORD StallTimeoutMs = kStallTimeoutMs;
+  // The SHA-256 the body must have: one with another digest is never moved into place.
+  std::optional<TSha256Digest> ExpectedDigest;
+  // Hash the body as it streams in even without an expected digest (see Digest).
+  bool HashBody = false;
 
   // Downloads URL into LocalFile; all events fire inside, while the thread's messages are
   // handed to the application's dispatcher. False for an empty URL (nothing happens), a failed
@@ -71,6 +78,10 @@ class TURLDownload final : public IBindStatusCallback, public IHttpNegotiate {
   // escaping a handler stops the transfer and is raised again from here. The caller holds a
   // reference throughout.
   bool Download(const std::string& LocalFile);
+  // Downloads URL into Body (emptied first) instead of a file, with the same events and rules.
+  // A body longer than MaxSize ends the transfer as soon as it shows, with false; Body then holds
+  // MaxSize + 1 bytes, so the caller can tell a body too long from one that did not come.
+  bool Fetch(std::string& Body, std::size_t MaxSize);
 
   // The LocalFile of the last successful download; empty until then.
   const std::string& FileName() const noexcept { return FileName_; }
@@ -84,6 +95,12 @@ class TURLDownload final : public IBindStatusCallback, public IHttpNegotiate {
   }
   // True when the last Download was ended by the stall rule.
   bool TimedOut() const noexcept { return TimedOut_; }
+  // True when the last body arrived whole but its SHA-256 was not ExpectedDigest (or could not
+  // be computed): it was deleted, not installed.
+  bool DigestMismatch() const noexcept { return DigestMismatch_; }
+  // The SHA-256 of the last body that arrived whole, when it was hashed (ExpectedDigest or
+  // HashBody); nothing otherwise.
+  const std::optional<TSha256Digest>& Digest() const noexcept { return Digest_; }
 
   // IUnknown
   STDMETHODIMP QueryInterface(REFIID Iid, void** Object) noexcept override;
@@ -120,13 +137,16 @@ class TURLDownload final : public IBindStatusCallback, public IHttpNegotiate {
   // Runs a handler inside a callback; keeps the first error for Download to raise.
   template <typename Body>
   bool Guarded(Body&& body) noexcept;
+  // The transfer into Body, shared by Download and Fetch; true when the body arrived whole and
+  // as expected (the caller then moves it into place).
+  bool Transfer(TBody& Body);
   // Runs the thread's messages until the stop notification, ending a stalled transfer.
   void WaitForStop();
   // Ends the transfer; the stop notification follows.
   void AbortBinding() noexcept;
   void Notified() noexcept;
-  // Whether the body replaces LocalFile: the one place that decides it.
-  bool Finish(TBodySink& Sink, const std::string& LocalFile);
+  // Whether the body is whole and what was expected: the one place that decides it.
+  bool Accepted(const TBody& Body);
 
   static constexpr DWORD kFirstHttpErrorStatus = 400;
 
@@ -140,13 +160,16 @@ class TURLDownload final : public IBindStatusCallback, public IHttpNegotiate {
 
   // The state of the Download in progress.
   Microsoft::WRL::ComPtr<IBinding> Binding_;  // from the start until Download returns
-  TBodySink* Sink_ = nullptr;
   std::optional<TStallWatch> Watch_;
   std::vector<BYTE> Buffer_;
   bool Stopped_ = false;
   HRESULT StopResult_ = S_OK;
   bool AbortRequested_ = false;
   bool TimedOut_ = false;
+  bool DigestMismatch_ = false;
+  std::optional<TSha256Digest> Digest_;
+  TBody* Body_ = nullptr;
+  TSha256* Hash_ = nullptr;
   // Set when a binding that was told to abort never stopped: its late calls are ignored.
   bool Abandoned_ = false;
 };

@@ -46,6 +46,13 @@ struct TFileHandleTraits {
 };
 using TFileHandle = TUniqueHandle<TFileHandleTraits>;
 
+struct TFindHandleTraits {
+  using Type = HANDLE;
+  static Type Invalid() noexcept { return INVALID_HANDLE_VALUE; }
+  static void Close(Type h) noexcept { FindClose(h); }
+};
+using TFindHandle = TUniqueHandle<TFindHandleTraits>;
+
 struct TKernelHandleTraits {
   using Type = HANDLE;
   static Type Invalid() noexcept { return nullptr; }

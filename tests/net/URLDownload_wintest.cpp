@@ -12,6 +12,7 @@
 
 #include "net/InstallServer.h"
 #include "net/URLDownload.h"
+#include "win32/Cng.h"
 #include "base/Error.h"
 #include "win32/MessagePump.h"
 #include "win32/TestFiles.h"
@@ -302,6 +303,55 @@ TEST_F(URLDownloadTest, AFailedDownloadLeavesTheTargetAsItWas) {
     EXPECT_EQ(Broken->FileName(), "");
   }
   EXPECT_EQ(Leftovers(Folder), "");
+}
+
+// The body is hashed as it streams in and replaces the target only with the expected SHA-256.
+TEST_F(URLDownloadTest, AnExpectedDigestDecidesWhetherTheBodyReplacesTheTarget) {
+  const std::string Bytes = Payload(200000);
+  TSha256 Hash;
+  Hash.Update(Bytes.data(), Bytes.size());
+  const TSha256Digest Right = *Hash.Finish();
+  TSha256Digest Wrong = Right;
+  Wrong.back() ^= 1;
+  const std::string URL = Serve("checked.bin", Bytes);
+  const std::string Local = Folder / "checked.bin";
+  for (const bool Matches : {false, true}) {
+    SCOPED_TRACE(Matches ? "matches" : "does not match");
+    WriteBytes(Local, kOldVersion);
+    ComPtr<TURLDownload> Checked = new TURLDownload;
+    Checked->URL = URL;
+    Checked->ExpectedDigest = Matches ? Right : Wrong;
+    EXPECT_EQ(Checked->Download(Local), Matches);
+    EXPECT_EQ(Checked->DigestMismatch(), !Matches);
+    EXPECT_EQ(Checked->Digest(), Right);
+    EXPECT_TRUE(ReadBytes(Local) == (Matches ? Bytes : std::string(kOldVersion)));
+  }
+  EXPECT_EQ(Leftovers(Folder), "");
+}
+
+// A signature is fetched into memory: kept whole up to its size, refused as soon as it is longer.
+TEST_F(URLDownloadTest, FetchKeepsASmallBodyInMemoryAndRefusesALongerOne) {
+  const struct {
+    const char* Name;
+    std::string Bytes;
+    bool Arrives;
+    size_t Kept;
+  } Cases[] = {{"exact.sig", std::string(64, 's'), true, 64},
+               {"short.sig", std::string(10, 's'), true, 10},
+               {"long.sig", Payload(300000), false, 65}};
+  for (const auto& c : Cases) {
+    SCOPED_TRACE(c.Name);
+    ComPtr<TURLDownload> Fetch = new TURLDownload;
+    Fetch->URL = Serve(c.Name, c.Bytes);
+    std::string Body = "stale";
+    EXPECT_EQ(Fetch->Fetch(Body, 64), c.Arrives);
+    EXPECT_TRUE(Body == c.Bytes.substr(0, c.Kept));
+  }
+  ComPtr<TURLDownload> Missing = new TURLDownload;
+  Missing->URL = Server.BaseURL() + Prefix + "missing.sig";
+  std::string Body;
+  EXPECT_FALSE(Missing->Fetch(Body, 64));
+  EXPECT_EQ(Missing->HttpStatus(), 404u);
 }
 
 TEST_F(URLDownloadTest, ASuccessWithoutAFileAtLocalFileReturnsFalse) {
