@@ -3,6 +3,7 @@
 #include "engine/ProgressDisplay.h"
 #include "net/dsInetUtils.h"
 #include "shell/Shortcut.h"
+#include "win32/Cng.h"
 #include "win32/FileSystem.h"
 #include "win32/Registry.h"
 #include "win32/Text.h"
@@ -11,6 +12,8 @@ namespace {
 
 constexpr std::string_view kBaseURL = "http://" VELQUOR_INSTALL_HOST "/program/manager/install/";
 constexpr std::string_view kManifestName = "install.inf";
+constexpr std::string_view kSignatureName = "install.inf.sig";
+constexpr DWORD kNotFoundStatus = 404;
 constexpr std::string_view kInstallSubDir = "Harlune\\VelquorManager\\";
 constexpr std::string_view kWorkFolders[] = {"Log", "Update", "Report"};
 constexpr std::string_view kProgramFile = "VelquorManager.exe";
@@ -49,13 +52,46 @@ bool TInstallManager::Run() {
 
 bool TInstallManager::FetchManifest() {
   const std::string ManifestCopy = MakeTempFileName(kManifestCopyExt);
-  if (ManifestCopy.empty() ||
-      !DownloadFile(std::string(kBaseURL) + std::string(kManifestName), ManifestCopy)) {
+  bool Arrived = false;
+  if (!ManifestCopy.empty()) {
+    TURLDownload& Manifest = NewSession(std::string(kBaseURL) + std::string(kManifestName));
+    // A signed manifest is checked against its bytes as they arrived.
+    Manifest.HashBody = PublicKey != nullptr;
+    Arrived = Download(Manifest, ManifestCopy);
+  }
+  if (!Arrived) {
     FailDownload(std::string(kManifestName));
     return false;
   }
-  LoadManifest(LastFile);
+  // What is read is what was checked: nobody may write the copy until it has been read.
+  const TFileHandle Held(CreateFileA(LastFile.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const std::string ManifestPath = LastFile;
+  if (PublicKey && (!Held || !SignatureHolds(Session->Digest()))) {
+    if (Failure_.Kind == TInstallFailure::TKind::None)
+      Failure_ = {TInstallFailure::TKind::BadSignature, "", 0};
+    return false;
+  }
+  LoadManifest(ManifestPath);
   return true;
+}
+
+bool TInstallManager::SignatureHolds(const std::optional<TSha256Digest>& ManifestDigest) {
+  TURLDownload& Fetch = NewSession(std::string(kBaseURL) + std::string(kSignatureName));
+  std::string Signature;
+  const bool Arrived = Fetch.Fetch(Signature, kEcdsaP256SignatureSize);
+  // A missing or overlong signature is the signature's fault; a transfer that broke off is the
+  // network's, and says so as any download does.
+  const bool Refused =
+      Fetch.HttpStatus() == kNotFoundStatus || Signature.size() > kEcdsaP256SignatureSize;
+  if (!Arrived && !Refused) {
+    FailDownload(std::string(kSignatureName));
+    return false;
+  }
+  return Arrived && ManifestDigest &&
+         VerifyEcdsaP256(
+             *PublicKey, *ManifestDigest,
+             {reinterpret_cast<const std::uint8_t*>(Signature.data()), Signature.size()});
 }
 
 void TInstallManager::LoadManifest(const std::string& ManifestPath) {
@@ -64,14 +100,19 @@ void TInstallManager::LoadManifest(const std::string& ManifestPath) {
   Files = std::move(Manifest.Files);
   LicFile = std::move(Manifest.LicFile);
   MsgFile = std::move(Manifest.MsgFile);
+  Sha256 = std::move(Manifest.Sha256);
 }
 
 bool TInstallManager::InstallFiles() {
-  const TManifest Manifest{Files, LicFile, MsgFile};
+  const TManifest Manifest{Files, LicFile, MsgFile, Sha256};
   return RunInstallSequence(Manifest, *this);
 }
 
 bool TInstallManager::DownloadFile(const std::string& URL, const std::string& LocalFile) {
+  return Download(NewSession(URL), LocalFile);
+}
+
+TURLDownload& TInstallManager::NewSession(const std::string& URL) {
   LastFile.clear();
   // The new session's only counted reference is Session's; the previous session goes here.
   Session = new TURLDownload();
@@ -81,8 +122,12 @@ bool TInstallManager::DownloadFile(const std::string& URL, const std::string& Lo
       TDownloadProgressEvent(this, &TInstallManager::HandleDownloadProgress);
   Session->URL = URL;
   Session->StallTimeoutMs = StallTimeoutMs;
-  if (!Session->Download(LocalFile)) return false;
-  LastFile = Session->FileName();
+  return *Session.Get();
+}
+
+bool TInstallManager::Download(TURLDownload& File, const std::string& LocalFile) {
+  if (!File.Download(LocalFile)) return false;
+  LastFile = File.FileName();
   return true;
 }
 
@@ -110,10 +155,21 @@ bool TInstallManager::InstallFile(const std::string& RelativePath) {
     Failure_ = {TInstallFailure::TKind::BadPath, AnsiToUtf8(RelativePath), 0};
     return false;
   }
+  // With a key, a file without its digest is refused before anything is requested for it.
+  const TFileDigestCheck Check = DigestCheckOf(Sha256, RelativePath, PublicKey != nullptr);
+  if (Check.Check == TDigestCheck::Refuse) {
+    Failure_ = {TInstallFailure::TKind::Corrupt, AnsiToUtf8(RelativePath), 0};
+    return false;
+  }
   // The service needs the file's folder to exist; if this fails, the download fails and says so.
   ForceDirectories(LocalFile.substr(0, LocalFile.find_last_of(L'\\')));
-  if (!DownloadFile(SourceURL(RelativePath), WideToAnsi(LocalFile))) {
-    FailDownload(RelativePath);
+  TURLDownload& File = NewSession(SourceURL(RelativePath));
+  if (Check.Check == TDigestCheck::Compare) File.ExpectedDigest = Check.Digest;
+  if (!Download(File, WideToAnsi(LocalFile))) {
+    if (File.DigestMismatch())
+      Failure_ = {TInstallFailure::TKind::Corrupt, AnsiToUtf8(RelativePath), 0};
+    else
+      FailDownload(RelativePath);
     return false;
   }
   return true;

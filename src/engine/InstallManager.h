@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/InstallRules.h"
+#include "engine/Integrity.h"
 #include "engine/InstallSequence.h"
 #include "engine/ProgressView.h"
 #include "net/URLDownload.h"
@@ -34,6 +35,9 @@ class TInstallManager final : private TInstallSteps {
   const std::string& GetInstallDir() const { return InstallDir; }
   // Handed to every download session: how long a download may stop moving.
   DWORD StallTimeoutMs = kStallTimeoutMs;
+  // The key install.inf must be signed with (the one the entry point registered, see
+  // engine/Integrity.h); nullptr: unsigned payloads install, with the digests they list checked.
+  const TEcdsaP256PublicPoint* PublicKey = ManifestPublicKey();
 
   bool FetchManifest();
   void LoadManifest(const std::string& ManifestPath);
@@ -57,12 +61,18 @@ class TInstallManager final : private TInstallSteps {
   void DeleteFirewallScript() override;
 
   void FailDownload(const std::string& RelativePath);
+  // A new session for URL, wired to this manager's handlers, in Session.
+  TURLDownload& NewSession(const std::string& URL);
+  bool Download(TURLDownload& File, const std::string& LocalFile);
+  // install.inf.sig fetched and checked against the manifest's digest; the cause set when not.
+  bool SignatureHolds(const std::optional<TSha256Digest>& ManifestDigest);
 
   std::string LastFile;
   std::string InstallDir;
   std::string LicFile;
   std::string MsgFile;
   std::vector<std::string> Files;
+  std::vector<std::string> Sha256;  // the manifest's [sha256] lines
   Microsoft::WRL::ComPtr<TURLDownload> Session;
 
   TProgressView& View_;

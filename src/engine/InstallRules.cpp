@@ -96,6 +96,10 @@ std::string FailureText(const TInstallFailure& Failure) {
       return "잘못된 파일 경로입니다: " + Failure.Path;
     case TKind::NoFiles:
       return "설치할 파일이 없습니다.";
+    case TKind::BadSignature:
+      return "설치 정보의 서명이 올바르지 않습니다.";
+    case TKind::Corrupt:
+      return "파일이 손상되었습니다: " + Failure.Path;
   }
   return {};
 }

@@ -22,7 +22,7 @@ std::string ByteSizeText(std::uint64_t Bytes, std::string_view Separator);
 
 // Why a run ended with false, kept for the completion page. Paths are UTF-8, as listed.
 struct TInstallFailure {
-  enum class TKind { None, Download, BadPath, NoFiles };
+  enum class TKind { None, Download, BadPath, NoFiles, BadSignature, Corrupt };
   TKind Kind = TKind::None;
   std::string Path;
   int HttpStatus = 0;     // the server's error status of a failed download, 0 when it sent none

@@ -18,15 +18,16 @@ const TEcdsaP256PublicPoint* ManifestPublicKey() noexcept;
 // Exactly 64 hex digits, of either case, as a digest; nothing for any other text.
 std::optional<TSha256Digest> ParseSha256Hex(std::string_view Text);
 
-// The [sha256] entry of a relative path exactly as listed (names compared without regard to
-// case, as the profile reader does). A value that is not a digest is Wrong, never Missing: an
-// entry that is there but broken must not read as "not checked".
+// The entry of a relative path exactly as listed, among the [sha256] section's lines (names
+// compared without regard to case, as the profile reader does). A value that is not a digest is
+// Wrong, never Missing: an entry that is there but broken must not read as "not checked".
 enum class TDigestEntry { Missing, Wrong, Present };
 struct TExpectedDigest {
   TDigestEntry Entry = TDigestEntry::Missing;
   TSha256Digest Digest{};  // when Present
 };
-TExpectedDigest ExpectedDigestOf(const TManifest& Manifest, std::string_view RelativePath);
+TExpectedDigest ExpectedDigestOf(const std::vector<std::string>& Sha256Lines,
+                                 std::string_view RelativePath);
 
 // What the download of a file to install (the extra files included) must meet before the file
 // is moved into place. With a key compiled in, every file needs its digest; without one, only
@@ -41,5 +42,5 @@ struct TFileDigestCheck {
   TDigestCheck Check = TDigestCheck::Refuse;
   TSha256Digest Digest{};  // when Compare
 };
-TFileDigestCheck DigestCheckOf(const TManifest& Manifest, std::string_view RelativePath,
-                               bool KeyCompiledIn);
+TFileDigestCheck DigestCheckOf(const std::vector<std::string>& Sha256Lines,
+                               std::string_view RelativePath, bool KeyCompiledIn);

@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+
+#include "VelquorManifestKey.h"
 #include "engine/InstallManager.h"
 #include "net/InstallServer.h"
 #include "base/Error.h"
@@ -128,6 +132,60 @@ TEST_F(InstallManagerTest, AStalledFileEndsTheRunAsTimedOutAndKeepsTheInstalledO
   EXPECT_EQ(ReadBytes(InstallDir + "b.dll"), "old b");
   WIN32_FIND_DATAA Data;
   EXPECT_EQ(FindFirstFileA((InstallDir + "~vq*").c_str(), &Data), INVALID_HANDLE_VALUE);
+}
+
+// A build with the vendor's key installs only what the vendor published: a payload signed at
+// configure time with the build tree's test key, served as published or tampered with.
+TEST_F(InstallManagerTest, WithAKeyOnlyThePublishedPayloadInstalls) {
+  ASSERT_NE(kManifestPublicKey, nullptr);
+  const std::string Published = VELQUOR_SIGNED_PAYLOAD;
+  const char* const PayloadFiles[] = {"install.inf", "install.inf.sig",    "license.txt",
+                                      "readme.txt",  "VelquorManager.exe", "Update\\b.dll"};
+  const auto Publish = [&] {
+    Server.Clear();
+    for (const char* Name : PayloadFiles) Server.Put(Name, ReadBytes(Published + Name));
+  };
+  const std::string Manifest = ReadBytes(Published + "install.inf");
+  struct {
+    const char* Name;
+    std::function<void()> Tamper;
+    const char* Cause;                   // "" for a whole installation
+    std::vector<std::string> Requested;  // every request, when the run ends at the manifest
+  } const Cases[] = {
+      {"as published", [] {}, "", {}},
+      {"a file swapped on the server",
+       [&] { Server.Put("Update\\b.dll", "a stranger's library"); },
+       "파일이 손상되었습니다: Update\\b.dll",
+       {}},
+      {"the manifest changed by one byte",
+       [&] { Server.Put("install.inf", Manifest.substr(0, Manifest.size() - 1) + "x"); },
+       "설치 정보의 서명이 올바르지 않습니다.",
+       {"install.inf", "install.inf.sig"}},
+      {"no signature",
+       [&] { Server.Fault("install.inf.sig", "status=404"); },
+       "설치 정보의 서명이 올바르지 않습니다.",
+       {"install.inf", "install.inf.sig"}},
+  };
+  for (const auto& c : Cases) {
+    SCOPED_TRACE(c.Name);
+    RemoveTree(InstallDir);
+    Publish();
+    c.Tamper();
+    const bool Whole = *c.Cause == 0;
+    TInstallManager Manager(View);
+    Manager.PublicKey = kManifestPublicKey;
+    EXPECT_EQ(Manager.Run(), Whole);
+    EXPECT_EQ(FailureText(Manager.Failure()), c.Cause);
+    EXPECT_EQ(FileExistsA(InstallDir + "VelquorManager.exe"), Whole);
+    const std::string Library = InstallDir + "Update\\b.dll";
+    EXPECT_EQ(FileExistsA(Library) ? ReadBytes(Library) : "(none)", Whole ? "library" : "(none)")
+        << "a refused file is never moved into the install folder";
+    if (!c.Requested.empty()) {
+      const std::string Log = Server.Log();
+      for (const std::string& Name : c.Requested) EXPECT_EQ(Requests(Log, Name), 1) << Log;
+      EXPECT_EQ(std::count(Log.begin(), Log.end(), '\n'), 2) << Log;
+    }
+  }
 }
 
 TEST_F(InstallManagerTest, AMissingManifestIsNamedWithTheServersStatus) {

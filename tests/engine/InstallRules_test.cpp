@@ -80,6 +80,8 @@ TEST(FailureText, NamesTheCause) {
             "파일을 받지 못했습니다: b.dll (시간 초과)");
   EXPECT_EQ(FailureText({TKind::BadPath, "..\\x", 0}), "잘못된 파일 경로입니다: ..\\x");
   EXPECT_EQ(FailureText({TKind::NoFiles, "", 0}), "설치할 파일이 없습니다.");
+  EXPECT_EQ(FailureText({TKind::BadSignature, "", 0}), "설치 정보의 서명이 올바르지 않습니다.");
+  EXPECT_EQ(FailureText({TKind::Corrupt, "a.dll", 0}), "파일이 손상되었습니다: a.dll");
 }
 
 }  // namespace

@@ -129,10 +129,8 @@ TEST(DigestCheckOf, ChecksEveryDigestPresentAndWithAKeyRequiresOne) {
   };
   for (const DigestCase& c : Cases) {
     SCOPED_TRACE(c.What);
-    TManifest m;
-    m.Sha256 = c.Sha256;
     for (const bool Key : {true, false}) {
-      const TFileDigestCheck Check = DigestCheckOf(m, "Update\\b.dll", Key);
+      const TFileDigestCheck Check = DigestCheckOf(c.Sha256, "Update\\b.dll", Key);
       EXPECT_EQ(Check.Check, Key ? c.WithKey : c.WithoutKey) << "key: " << Key;
       if (Check.Check == Compare) {
         EXPECT_EQ(Check.Digest, kAbcDigest);

@@ -1,5 +1,5 @@
-# osslsigncode verify, trusting only the throwaway certificate: the signed probe passes with a
-# SHA-256 signature, the unsigned one is refused for having none.
+# osslsigncode verify, trusting only the throwaway certificate: the signed installer passes with
+# a SHA-256 signature, the unsigned one is refused for having none.
 execute_process(COMMAND ${OSSLSIGNCODE} verify -CAfile ${CERTIFICATE} -in ${SIGNED}
                 RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
 if(NOT status EQUAL 0 OR NOT output MATCHES "Signature verification: ok"
