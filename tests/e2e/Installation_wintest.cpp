@@ -436,6 +436,33 @@ TEST_F(Installation, TheCloseBoxDuringTheDownloadsLetsTheInstallationFinish) {
   EXPECT_TRUE(FileExistsA(DesktopLink()));
 }
 
+// The vendor's build (a key compiled in, the exe signed) installs a payload as it was published;
+// run again with one file swapped on the server, it names that file and installs none of it.
+TEST_F(Installation, TheVendorsBuildInstallsOnlyWhatWasPublished) {
+  Server.PutPublished(VELQUOR_SIGNED_PAYLOAD);
+  const std::string Exe = OnDriveZ(VELQUOR_SIGNED_INSTALLER_EXE);
+  {
+    TInstaller I(Exe);
+    ASSERT_NE(I.Form, nullptr);
+    ASSERT_TRUE(I.Install());
+    EXPECT_EQ(I.TextOf(IDC_LABEL29), L"프로그램 설치가 완료되었습니다.");
+    I.Press(IDC_BTN_FINISH);
+    EXPECT_TRUE(I.Process().WaitForExit(kStepTimeoutMs));
+  }
+  EXPECT_EQ(ReadBytes(InstallDir() + "Update\\b.dll"), "library");
+
+  Server.Put("Update\\b.dll", "a stranger's library");
+  TInstaller I(Exe);
+  ASSERT_NE(I.Form, nullptr);
+  ASSERT_TRUE(I.Install());
+  EXPECT_EQ(I.TextOf(IDC_LABEL29), L"프로그램 설치를 완료하지 못했습니다.");
+  EXPECT_EQ(I.TextOf(IDC_LABEL30), L"파일이 손상되었습니다: Update\\b.dll");
+  I.Shot("refused.png");
+  EXPECT_EQ(ReadBytes(InstallDir() + "Update\\b.dll"), "library");
+  I.Press(IDC_BTN_FINISH);
+  EXPECT_TRUE(I.Process().WaitForExit(kStepTimeoutMs));
+}
+
 // Last: it stops the install server.
 TEST_F(Installation, ZAnUnreachableServerEndsOnTheCompletionPageWithTheCause) {
   Server.Get("/_control/shutdown");

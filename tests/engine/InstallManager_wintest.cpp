@@ -138,14 +138,7 @@ TEST_F(InstallManagerTest, AStalledFileEndsTheRunAsTimedOutAndKeepsTheInstalledO
 // configure time with the build tree's test key, served as published or tampered with.
 TEST_F(InstallManagerTest, WithAKeyOnlyThePublishedPayloadInstalls) {
   ASSERT_NE(kManifestPublicKey, nullptr);
-  const std::string Published = VELQUOR_SIGNED_PAYLOAD;
-  const char* const PayloadFiles[] = {"install.inf", "install.inf.sig",    "license.txt",
-                                      "readme.txt",  "VelquorManager.exe", "Update\\b.dll"};
-  const auto Publish = [&] {
-    Server.Clear();
-    for (const char* Name : PayloadFiles) Server.Put(Name, ReadBytes(Published + Name));
-  };
-  const std::string Manifest = ReadBytes(Published + "install.inf");
+  const std::string Manifest = ReadBytes(std::string(VELQUOR_SIGNED_PAYLOAD) + "install.inf");
   struct {
     const char* Name;
     std::function<void()> Tamper;
@@ -169,7 +162,8 @@ TEST_F(InstallManagerTest, WithAKeyOnlyThePublishedPayloadInstalls) {
   for (const auto& c : Cases) {
     SCOPED_TRACE(c.Name);
     RemoveTree(InstallDir);
-    Publish();
+    Server.Clear();
+    Server.PutPublished(VELQUOR_SIGNED_PAYLOAD);
     c.Tamper();
     const bool Whole = *c.Cause == 0;
     TInstallManager Manager(View);

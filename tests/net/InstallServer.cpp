@@ -50,6 +50,21 @@ void TInstallServer::Put(const std::string& RelativePath, std::string_view Bytes
   WriteBytes(Path, Bytes);
 }
 
+void TInstallServer::PutPublished(const std::string& Folder, const std::string& Below) const {
+  WIN32_FIND_DATAA Data;
+  const HANDLE Find = FindFirstFileA((Folder + Below + "*").c_str(), &Data);
+  if (Find == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::string Name = Data.cFileName;
+    if (Name == "." || Name == "..") continue;
+    if (Data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+      PutPublished(Folder, Below + Name + "\\");
+    else
+      Put(Below + Name, ReadBytes(Folder + Below + Name));
+  } while (FindNextFileA(Find, &Data));
+  FindClose(Find);
+}
+
 void TInstallServer::Fault(std::string_view RelativePath, std::string_view Settings) const {
   const std::string Answer =
       Get("/_control/fault?path=" + PercentEncode(RelativePath) + "&" + std::string(Settings));

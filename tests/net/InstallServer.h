@@ -17,6 +17,9 @@ class TInstallServer {
   const std::string& Root() const { return Root_; }
   // Writes a file (Bytes as they are) at a relative path under the served folder.
   void Put(const std::string& RelativePath, std::string_view Bytes) const;
+  // Serves every file below Folder (ending in a backslash) as it stands: a payload as the
+  // publishing tool left it.
+  void PutPublished(const std::string& Folder, const std::string& Below = "") const;
 
   // Sets the faults of a relative path, e.g. Fault("a.bin", "status=404").
   void Fault(std::string_view RelativePath, std::string_view Settings) const;
