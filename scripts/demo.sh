@@ -1,32 +1,43 @@
 #!/usr/bin/env bash
-# The main job: the bundled demo install server serves the demo payload on the install host
-# compiled into the installer, and the installer runs against it under Wine, in the rig of
-# build/windows.
+# The main job: the bundled demo install server serves the demo payload, signed with a demo key,
+# on the install host compiled into the installer, and the installer, built with that key, runs
+# against it under Wine. The demo has a build tree of its own, build/demo, with its key in
+# build/demo/keys (made on the first run, never committed).
 #   With an X display, the installer opens there and you click through it.
 #   Without one (or with --headless), a scripted user walks every page under Xvfb and saves a
-#   screenshot of each in build/windows/demo/.
+#   screenshot of each in build/demo/demo/.
 # Either way the script then shows what was installed and the desktop shortcut.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
+tree=build/demo
+keys=$tree/keys
+publish=(/usr/bin/python3 tools/velquor-publish)
 
 if [ -z "${VELQUOR_DEMO_IN_XVFB:-}" ]; then
   scripts/setup.sh
-  [ -f build/windows/build.ninja ] || cmake --preset windows >/dev/null
-  cmake --build --preset windows --target VelquorManager_Install demo_payload DemoWalk >/dev/null
+  [ -f "$keys/public.pem" ] || { mkdir -p "$keys" && "${publish[@]}" keygen "$keys/private.pem" "$keys/public.pem"; }
+  [ -f "$tree/build.ninja" ] ||
+    cmake --preset windows -B "$tree" -DVELQUOR_MANIFEST_PUBLIC_KEY="$root/$keys/public.pem" >/dev/null
+  cmake --build "$tree" -j2 --target VelquorManager_Install demo_payload DemoWalk >/dev/null
+  # The vendor's step: install.inf (the files in the order the demo installs them) and its
+  # signature, over the copy of the payload in the build tree.
+  "${publish[@]}" publish "$tree/demo/payload" --key "$keys/private.pem" --version 1.0.0.0 \
+    --licfile license.txt --msgfile readme.txt VelquorManager.exe VelquorManager.ini \
+    Update/updater.cfg "doc/사용 설명서.txt" Lang/ko/messages.txt
   if [ -z "${DISPLAY:-}" ] || [ "${1:-}" = "--headless" ]; then
     exec env VELQUOR_DEMO_IN_XVFB=1 xvfb-run -a -s '-screen 0 1024x768x24' "$0" --headless
   fi
 fi
 
-rig=build/windows/wine
-exe=build/windows/src/app/VelquorManager_Install.exe
-walker=build/windows/demo/DemoWalk.exe
-payload=build/windows/demo/payload
-out=build/windows/demo
+rig=$tree/wine
+exe=$tree/src/app/VelquorManager_Install.exe
+walker=$tree/demo/DemoWalk.exe
+payload=$tree/demo/payload
+out=$tree/demo
 mkdir -p "$out"
 
-host=$(sed -n 's/^VELQUOR_INSTALL_HOST:STRING=//p' build/windows/CMakeCache.txt)
+host=$(sed -n 's/^VELQUOR_INSTALL_HOST:STRING=//p' "$tree/CMakeCache.txt")
 address=${host%%:*}
 port=${host##*:}
 [ "$port" = "$host" ] && port=80
