@@ -124,18 +124,30 @@ std::string Leftovers(const TTestFolder& Folder) {
 }
 
 // Stands in for the application while installed: counts what it is handed, then handles it as
-// the application's loop would.
+// the application's loop would. With a window to repaint, every timer tick asks for a repaint.
 class TRecordingDispatcher final : public TMessageDispatcher {
  public:
   TRecordingDispatcher() { SetMessageDispatcher(this); }
   ~TRecordingDispatcher() override { SetMessageDispatcher(nullptr); }
   void HandleMessage(const MSG& Msg) noexcept override {
     ++Count[Msg.message];
+    if (Msg.message == WM_TIMER && Repaint) InvalidateRect(Repaint, nullptr, TRUE);
     TranslateMessage(&Msg);
     DispatchMessageW(&Msg);
   }
   std::map<UINT, int> Count;
+  HWND Repaint = nullptr;
 };
+
+// The CPU time this process has used, user and kernel.
+std::chrono::milliseconds ProcessTime() {
+  FILETIME Created, Exited, Kernel, User;
+  GetProcessTimes(GetCurrentProcess(), &Created, &Exited, &Kernel, &User);
+  const auto Ticks = [](const FILETIME& t) {
+    return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+  };
+  return std::chrono::milliseconds((Ticks(Kernel) + Ticks(User)) / 10000);
+}
 
 constexpr char kOldVersion[] = "the version installed before";
 
@@ -409,13 +421,17 @@ TEST_F(URLDownloadTest, WhileItWaitsEveryMessageGoesToTheApplication) {
 }
 
 // A server that goes silent, or crawls, after part of the body: the stall rule ends the
-// transfer while the thread's timers keep being handled, and the file that stood there stays.
+// transfer while timers and paints keep being handled (paints once a frame at most, and the
+// wait burns no CPU), and the file that stood there stays.
 TEST_F(URLDownloadTest, AStallEndsTheDownloadWithFalseWhileMessagesKeepComing) {
   using namespace std::chrono_literals;
+  const HWND Window = CreateWindowExW(WS_EX_TOOLWINDOW, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0,
+                                      40, 20, nullptr, nullptr, nullptr, nullptr);
   int Index = 0;
   for (const char* Fault : {"stall=20&stall_after=100000", "throttle=200"}) {
     SCOPED_TRACE(Fault);
     TRecordingDispatcher Application;
+    Application.Repaint = Window;
     TEventLog Log;
     ComPtr<TURLDownload> Stalled = new TURLDownload;
     Log.Attach(*Stalled.Get());
@@ -425,10 +441,12 @@ TEST_F(URLDownloadTest, AStallEndsTheDownloadWithFalseWhileMessagesKeepComing) {
     Server.Fault(Prefix + Name, Fault);
     const std::string Local = Folder / Name;
     WriteBytes(Local, kOldVersion);
-    const UINT_PTR Timer = SetTimer(nullptr, 0, 100, nullptr);
+    const UINT_PTR Timer = SetTimer(nullptr, 0, 10, nullptr);
     const auto Start = std::chrono::steady_clock::now();
+    const auto Busy = ProcessTime();
     EXPECT_FALSE(Stalled->Download(Local));
     const auto Took = std::chrono::steady_clock::now() - Start;
+    EXPECT_LT(ProcessTime() - Busy, Took / 2);
     KillTimer(nullptr, Timer);
     EXPECT_TRUE(Stalled->TimedOut());
     EXPECT_GE(Took, 2s);
@@ -437,12 +455,15 @@ TEST_F(URLDownloadTest, AStallEndsTheDownloadWithFalseWhileMessagesKeepComing) {
     EXPECT_EQ(Order.find_first_not_of('p', 1), Order.size() - 1) << Order;
     EXPECT_EQ(Order.front(), 's');
     EXPECT_EQ(ReadBytes(Local), kOldVersion);
-    EXPECT_GE(Application.Count[WM_TIMER], 10);
+    EXPECT_GE(Application.Count[WM_TIMER], 20);
+    EXPECT_GE(Application.Count[WM_PAINT], 10);
+    EXPECT_LE(Application.Count[WM_PAINT] * 2, Application.Count[WM_TIMER]);
     // The bar shows how far the body came before the silence.
     if (Index == 1) {
       EXPECT_EQ(Log.Notifications.back().Progress, 100000u);
     }
   }
+  DestroyWindow(Window);
   EXPECT_EQ(Leftovers(Folder), "");
 }
 
