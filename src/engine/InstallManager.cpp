@@ -66,8 +66,10 @@ bool TInstallManager::FetchManifest() {
   // What is read is what was checked: nobody may write the copy until it has been read.
   const TFileHandle Held(CreateFileA(LastFile.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  // Copied: the signature's own session replaces the manifest's, and its digest with it.
   const std::string ManifestPath = LastFile;
-  if (PublicKey && (!Held || !SignatureHolds(Session->Digest()))) {
+  const std::optional<TSha256Digest> ManifestDigest = Session->Digest();
+  if (PublicKey && (!Held || !SignatureHolds(ManifestDigest))) {
     if (Failure_.Kind == TInstallFailure::TKind::None)
       Failure_ = {TInstallFailure::TKind::BadSignature, "", 0};
     return false;
