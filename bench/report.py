@@ -15,7 +15,7 @@ KIB = 1024
 MIB = 1024 * KIB
 PAUSE_MS = 1000.0  # the installer's pause after the shortcut, not part of its download work
 
-GOAL_INSTALL_RATIO = 1.05
+GOAL_INSTALL_RATIO = 1.0
 GOAL_P99_MS = 50.0
 GOAL_STARTUP_RATIO = 1.2
 GOAL_SIZE_BYTES = 512 * KIB
@@ -101,6 +101,8 @@ def main():
                      "<= %.2f" % GOAL_INSTALL_RATIO, verdict(i / b <= GOAL_INSTALL_RATIO),
                      "installer %.0f ms (less the 1 s pause), bare %.0f ms; %d rounds"
                      % (i, b, len(install))))
+        rows.append(("", "installer / curl", "%.2f" % (i / c), "-", "-",
+                     "installer %.0f ms, curl %.0f ms" % (i, c)))
         rows.append(("", "bare / curl", "%.2f" % (b / c), "-", "-",
                      "bare %.0f ms, curl %.0f ms" % (b, c)))
         minimized = [ms - PAUSE_MS for ms in values(records, "b1-minimized", "install_ms")]
@@ -118,6 +120,16 @@ def main():
                      "<= %.0f ms" % GOAL_P99_MS, verdict(p99 <= GOAL_P99_MS),
                      "p50 %.1f ms, p99 %.1f ms, max %.1f ms; %d probes during the download"
                      % (p50, p99, top, len(latencies))))
+
+    silent = [r for r in records if r["tag"] == "b6-probe" and downloading(r)]
+    if silent:
+        latencies = sorted(float(r["latency_ms"]) for r in silent)
+        p99, top = percentile(latencies, 99), latencies[-1]
+        span = (float(silent[-1]["at_ms"]) - float(silent[0]["at_ms"])) / 1000
+        rows.append(("B6 silent server", "WM_NULL p99", "%.1f ms" % p99,
+                     "<= %.0f ms" % GOAL_P99_MS, verdict(p99 <= GOAL_P99_MS),
+                     "p50 %.1f ms, max %.1f ms; %d probes over the %.1f s until the run ended"
+                     % (percentile(latencies, 50), top, len(latencies), span)))
 
     started = values(records, "b3-startup", "ms", program="a")
     floor = values(records, "b3-startup", "ms", program="b")

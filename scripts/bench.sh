@@ -6,6 +6,8 @@
 #   B3 start-up against a minimal one-window program
 #   B4 the exe's size and import list
 #   B5 peak working set during B1 against the minimal program's
+#   B6 WM_NULL latency while the server holds the connection and sends nothing (the stall rule
+#      ends that run after its minute)
 # B1 also runs the installer minimized (no painting) and splits each run by the server's log, so
 # the table says where the time goes.
 # Usage: scripts/bench.sh [--rounds N] [--starts N]
@@ -240,6 +242,13 @@ python3 tests/fixture/install_server.py --root "$bench/payload/single" --port "$
 curl -s --fail "http://$host/_control/fault?path=single.bin&throttle=$((4 * 1024 * 1024))" >/dev/null
 run_tagged probe b2-probe "$tools/bench_driver.exe" probe "$(winpath "$installer")" 10
 grep -q '^probed install_ok=1' "$log" || { say "the throttled installation failed; see $log"; exit 1; }
+
+# --- B6 responsiveness while the server is silent -------------------------------------------
+say "B6: the same file, the server silent after 1 MiB; WM_NULL every 10 ms until the run ends"
+rm -rf "$program_files/Harlune"
+curl -s --fail "http://$host/_control/fault?path=single.bin&stall=90&stall_after=$((1024 * 1024))" \
+  >/dev/null
+run_tagged probe b6-probe "$tools/bench_driver.exe" probe "$(winpath "$installer")" 10
 stop_fixture
 
 # --- the table -------------------------------------------------------------------------------
