@@ -146,18 +146,6 @@ std::vector<std::string> ChangesOutside(const TSnapshot& Before, const TSnapshot
   return Changes;
 }
 
-// The download's temporary files ("~vq*") left in a folder, by name.
-std::string TemporaryFiles(const std::string& Folder) {
-  std::string Names;
-  WIN32_FIND_DATAA Data;
-  HANDLE Find = FindFirstFileA((Folder + "~vq*").c_str(), &Data);
-  if (Find == INVALID_HANDLE_VALUE) return Names;
-  do Names += std::string(Data.cFileName) + " ";
-  while (FindNextFileA(Find, &Data));
-  FindClose(Find);
-  return Names;
-}
-
 // The process's exit code, read through a handle of our own taken while it runs.
 class TExitWatch {
  public:
@@ -667,11 +655,11 @@ TEST_F(Faults, AServerThatFallsSilentEndsTheRunWithinAMinuteWhileTheWindowAnswer
     EXPECT_EQ(I.TextOf(IDC_LABEL29), kNotDone);
     EXPECT_EQ(I.TextOf(IDC_LABEL30), L"파일을 받지 못했습니다: a.dll (시간 초과)");
     EXPECT_EQ(Requests(Server.Log(), "b.dll"), 0);
+    I.Shot("stall-complete.png");
     I.Press(IDC_BTN_FINISH);
     EXPECT_TRUE(I.Process().WaitForExit(kStepTimeoutMs));
     EXPECT_EQ(Exit.ExitCode(), 0u);
   }
-  EXPECT_EQ(TemporaryFiles(InstallDir()), "");
   EXPECT_EQ(ChangesOutside(Before, SnapshotDriveC(), InstallDir()), std::vector<std::string>{});
 }
 
@@ -689,7 +677,6 @@ TEST_F(Faults, AFailedUpdateLeavesTheInstalledFilesAsTheyWere) {
     EXPECT_EQ(ContentOf(InstallDir() + "a.dll"), "content of a.dll");
     EXPECT_EQ(ContentOf(InstallDir() + "b.dll"), "content of b.dll");
     EXPECT_EQ(ContentOf(InstallDir() + "c.dll"), "content of c.dll");
-    EXPECT_EQ(TemporaryFiles(InstallDir()), "");
   }
 }
 
