@@ -340,12 +340,7 @@ void TInstForm::SetCurrentFileBar(double Max, double Position) {
 void TInstForm::OnCommand(int Id, int Code) {
   // Enter reaches the window as IDOK from the dialog handling (no button is the default): it
   // presses the focused button, and nothing else.
-  if (Id == IDOK) {
-    const HWND Focus = GetFocus();
-    for (TButton* Button : {&btnPrev, &btnNext, &btnFinish})
-      if (Button->Handle() == Focus) Button->Click();
-    return;
-  }
+  if (Id == IDOK) Id = GetDlgCtrlID(GetFocus());
   for (TButton* Button : {&btnPrev, &btnNext, &btnFinish})
     if (Id == Button->Id() && Code == BN_CLICKED) Button->Click();
   if (Id == IDC_MEMO1 && Code == EN_SETFOCUS) SelectIme(kMemoImeName);

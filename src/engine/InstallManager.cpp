@@ -63,16 +63,15 @@ bool TInstallManager::FetchManifest() {
     FailDownload(std::string(kManifestName));
     return false;
   }
-  // What is read is what was checked: nobody may write the copy until it has been read.
-  const TFileHandle Held(CreateFileA(LastFile.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   // Copied: the signature's own session replaces the manifest's, and its digest with it.
   const std::string ManifestPath = LastFile;
   const std::optional<TSha256Digest> ManifestDigest = Session->Digest();
-  if (PublicKey && (!Held || !SignatureHolds(ManifestDigest))) {
-    if (Failure_.Kind == TInstallFailure::TKind::None)
-      Failure_ = {TInstallFailure::TKind::BadSignature, "", 0};
-    return false;
+  TFileHandle Held;
+  if (PublicKey) {
+    // What is read is what was checked: nobody may write the copy until it has been read.
+    Held.Reset(CreateFileA(ManifestPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!SignatureHolds(Held ? ManifestDigest : std::nullopt)) return false;
   }
   LoadManifest(ManifestPath);
   return true;
@@ -90,10 +89,12 @@ bool TInstallManager::SignatureHolds(const std::optional<TSha256Digest>& Manifes
     FailDownload(std::string(kSignatureName));
     return false;
   }
-  return Arrived && ManifestDigest &&
-         VerifyEcdsaP256(
-             *PublicKey, *ManifestDigest,
-             {reinterpret_cast<const std::uint8_t*>(Signature.data()), Signature.size()});
+  if (Arrived && ManifestDigest &&
+      VerifyEcdsaP256(*PublicKey, *ManifestDigest,
+                      {reinterpret_cast<const std::uint8_t*>(Signature.data()), Signature.size()}))
+    return true;
+  Failure_ = {TInstallFailure::TKind::BadSignature, "", 0};
+  return false;
 }
 
 void TInstallManager::LoadManifest(const std::string& ManifestPath) {

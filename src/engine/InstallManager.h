@@ -64,7 +64,8 @@ class TInstallManager final : private TInstallSteps {
   // A new session for URL, wired to this manager's handlers, in Session.
   TURLDownload& NewSession(const std::string& URL);
   bool Download(TURLDownload& File, const std::string& LocalFile);
-  // install.inf.sig fetched and checked against the manifest's digest; the cause set when not.
+  // install.inf.sig fetched and checked against the manifest's digest (none: it can't hold);
+  // the failure's cause set when it does not.
   bool SignatureHolds(const std::optional<TSha256Digest>& ManifestDigest);
 
   std::string LastFile;

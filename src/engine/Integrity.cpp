@@ -29,26 +29,11 @@ std::optional<TSha256Digest> ParseSha256Hex(std::string_view Text) {
   return Digest;
 }
 
-TExpectedDigest ExpectedDigestOf(const std::vector<std::string>& Sha256Lines,
-                                 std::string_view RelativePath) {
-  const std::optional<std::string> Value = FindValueOfName(Sha256Lines, RelativePath);
-  if (!Value) return {TDigestEntry::Missing, {}};
-  const std::optional<TSha256Digest> Digest = ParseSha256Hex(*Value);
-  if (!Digest) return {TDigestEntry::Wrong, {}};
-  return {TDigestEntry::Present, *Digest};
-}
-
 TFileDigestCheck DigestCheckOf(const std::vector<std::string>& Sha256Lines,
                                std::string_view RelativePath, bool KeyCompiledIn) {
-  const TExpectedDigest Expected = ExpectedDigestOf(Sha256Lines, RelativePath);
-  switch (Expected.Entry) {
-    case TDigestEntry::Present:
-      return {TDigestCheck::Compare, Expected.Digest};
-    case TDigestEntry::Missing:
-      if (!KeyCompiledIn) return {TDigestCheck::Unchecked, {}};
-      break;
-    case TDigestEntry::Wrong:
-      break;
-  }
-  return {TDigestCheck::Refuse, {}};
+  const std::optional<std::string> Value = FindValueOfName(Sha256Lines, RelativePath);
+  if (!Value) return {KeyCompiledIn ? TDigestCheck::Refuse : TDigestCheck::Unchecked, {}};
+  const std::optional<TSha256Digest> Digest = ParseSha256Hex(*Value);
+  if (!Digest) return {TDigestCheck::Refuse, {}};
+  return {TDigestCheck::Compare, *Digest};
 }

@@ -18,21 +18,12 @@ const TEcdsaP256PublicPoint* ManifestPublicKey() noexcept;
 // Exactly 64 hex digits, of either case, as a digest; nothing for any other text.
 std::optional<TSha256Digest> ParseSha256Hex(std::string_view Text);
 
-// The entry of a relative path exactly as listed, among the [sha256] section's lines (names
-// compared without regard to case, as the profile reader does). A value that is not a digest is
-// Wrong, never Missing: an entry that is there but broken must not read as "not checked".
-enum class TDigestEntry { Missing, Wrong, Present };
-struct TExpectedDigest {
-  TDigestEntry Entry = TDigestEntry::Missing;
-  TSha256Digest Digest{};  // when Present
-};
-TExpectedDigest ExpectedDigestOf(const std::vector<std::string>& Sha256Lines,
-                                 std::string_view RelativePath);
-
 // What the download of a file to install (the extra files included) must meet before the file
-// is moved into place. With a key compiled in, every file needs its digest; without one, only
-// the digests that the manifest has are checked. A Refuse is the cause
-// "파일이 손상되었습니다: %s", decided before anything is requested for the file.
+// is moved into place, by its entry among the [sha256] section's lines (names compared without
+// regard to case, as the profile reader does). An entry that is there but not a digest is
+// refused, never taken as missing. With a key compiled in, every file needs its digest; without
+// one, only the digests that the manifest has are checked. A Refuse is the cause "파일이
+// 손상되었습니다: %s", decided before anything is requested for the file.
 enum class TDigestCheck {
   Unchecked,  // no entry and no key: installed as before
   Compare,    // hashed while it streams in, moved into place only when Digest matches

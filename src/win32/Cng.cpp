@@ -50,9 +50,7 @@ const TBcrypt& Bcrypt() noexcept {
   return Loaded;
 }
 
-struct TBcryptKeyTraits {
-  using Type = BCRYPT_KEY_HANDLE;
-  static Type Invalid() noexcept { return nullptr; }
+struct TBcryptKeyTraits : TNullIsInvalid<BCRYPT_KEY_HANDLE> {
   static void Close(Type h) noexcept { Bcrypt().DestroyKey(h); }
 };
 using TBcryptKey = TUniqueHandle<TBcryptKeyTraits>;
@@ -72,14 +70,29 @@ void TBcryptAlgorithmTraits::Close(Type h) noexcept { Bcrypt().CloseAlgorithmPro
 
 void TBcryptHashTraits::Close(Type h) noexcept { Bcrypt().DestroyHash(h); }
 
+namespace {
+
+// Opening a provider is CNG's slow step, and every file of a run is hashed: one for the process,
+// made after bcrypt.dll's exports and so closed before them.
+const TBcryptAlgorithm& Sha256Provider() noexcept {
+  static const TBcryptAlgorithm Provider = [] {
+    TBcryptAlgorithm Opened;
+    const TBcrypt& Cng = Bcrypt();
+    if (Cng.Loaded())
+      Obtained(Cng.OpenAlgorithmProvider(Opened.Put(), BCRYPT_SHA256_ALGORITHM, nullptr, 0),
+               Opened);
+    return Opened;
+  }();
+  return Provider;
+}
+
+}  // namespace
+
 TSha256::TSha256() noexcept {
-  const TBcrypt& Cng = Bcrypt();
-  if (!Cng.Loaded()) return;
-  if (!Obtained(Cng.OpenAlgorithmProvider(Algorithm_.Put(), BCRYPT_SHA256_ALGORITHM, nullptr, 0),
-                Algorithm_))
-    return;
+  const TBcryptAlgorithm& Provider = Sha256Provider();
+  if (!Provider) return;
   // No buffer of ours for the hash object: CNG allocates it itself.
-  Obtained(Cng.CreateHash(Algorithm_.Get(), Hash_.Put(), nullptr, 0, nullptr, 0, 0), Hash_);
+  Obtained(Bcrypt().CreateHash(Provider.Get(), Hash_.Put(), nullptr, 0, nullptr, 0, 0), Hash_);
 }
 
 void TSha256::Update(const void* Data, std::size_t Size) noexcept {

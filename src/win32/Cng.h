@@ -13,16 +13,12 @@
 #include "win32/Handle.h"
 
 // BCRYPT_ALG_HANDLE, BCRYPT_HASH_HANDLE: destroyed through the bcrypt.dll that made them.
-struct TBcryptAlgorithmTraits {
-  using Type = void*;
-  static Type Invalid() noexcept { return nullptr; }
+struct TBcryptAlgorithmTraits : TNullIsInvalid<void*> {
   static void Close(Type h) noexcept;
 };
 using TBcryptAlgorithm = TUniqueHandle<TBcryptAlgorithmTraits>;
 
-struct TBcryptHashTraits {
-  using Type = void*;
-  static Type Invalid() noexcept { return nullptr; }
+struct TBcryptHashTraits : TNullIsInvalid<void*> {
   static void Close(Type h) noexcept;
 };
 using TBcryptHash = TUniqueHandle<TBcryptHashTraits>;
@@ -37,8 +33,6 @@ class TSha256 {
   std::optional<TSha256Digest> Finish() noexcept;
 
  private:
-  // Declared first, so the hash goes before the provider that made it.
-  TBcryptAlgorithm Algorithm_;
   TBcryptHash Hash_;
 };
 

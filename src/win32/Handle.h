@@ -39,71 +39,64 @@ class TUniqueHandle {
   Type Value_ = Traits::Invalid();
 };
 
-struct TFileHandleTraits {
+// What a traits class shares with others of its kind: the handle's type and its invalid value.
+template <typename Handle>
+struct TNullIsInvalid {
+  using Type = Handle;
+  static Type Invalid() noexcept { return nullptr; }
+};
+struct TInvalidHandleValueIsInvalid {
   using Type = HANDLE;
   static Type Invalid() noexcept { return INVALID_HANDLE_VALUE; }
+};
+
+struct TFileHandleTraits : TInvalidHandleValueIsInvalid {
   static void Close(Type h) noexcept { CloseHandle(h); }
 };
 using TFileHandle = TUniqueHandle<TFileHandleTraits>;
 
-struct TFindHandleTraits {
-  using Type = HANDLE;
-  static Type Invalid() noexcept { return INVALID_HANDLE_VALUE; }
+struct TFindHandleTraits : TInvalidHandleValueIsInvalid {
   static void Close(Type h) noexcept { FindClose(h); }
 };
 using TFindHandle = TUniqueHandle<TFindHandleTraits>;
 
-struct TKernelHandleTraits {
-  using Type = HANDLE;
-  static Type Invalid() noexcept { return nullptr; }
+struct TKernelHandleTraits : TNullIsInvalid<HANDLE> {
   static void Close(Type h) noexcept { CloseHandle(h); }
 };
 using TKernelHandle = TUniqueHandle<TKernelHandleTraits>;
 
-struct TRegKeyTraits {
-  using Type = HKEY;
-  static Type Invalid() noexcept { return nullptr; }
+struct TRegKeyTraits : TNullIsInvalid<HKEY> {
   static void Close(Type h) noexcept { RegCloseKey(h); }
 };
 using TRegKey = TUniqueHandle<TRegKeyTraits>;
 
-struct TModuleTraits {
-  using Type = HMODULE;
-  static Type Invalid() noexcept { return nullptr; }
+struct TModuleTraits : TNullIsInvalid<HMODULE> {
   static void Close(Type h) noexcept { FreeLibrary(h); }
 };
 using TModule = TUniqueHandle<TModuleTraits>;
 
 // Brushes, fonts, bitmaps: typed, so a bitmap owner hands out an HBITMAP.
-template <typename Handle>
-struct TGdiObjectTraits {
-  using Type = Handle;
-  static Type Invalid() noexcept { return nullptr; }
-  static void Close(Type h) noexcept { DeleteObject(h); }
+template <typename Object>
+struct TGdiObjectTraits : TNullIsInvalid<Object> {
+  static void Close(Object h) noexcept { DeleteObject(h); }
 };
 using TBrush = TUniqueHandle<TGdiObjectTraits<HBRUSH>>;
 using TFont = TUniqueHandle<TGdiObjectTraits<HFONT>>;
 using TBitmap = TUniqueHandle<TGdiObjectTraits<HBITMAP>>;
 
 // A memory device context of CreateCompatibleDC.
-struct TMemoryDCTraits {
-  using Type = HDC;
-  static Type Invalid() noexcept { return nullptr; }
+struct TMemoryDCTraits : TNullIsInvalid<HDC> {
   static void Close(Type h) noexcept { DeleteDC(h); }
 };
 using TMemoryDC = TUniqueHandle<TMemoryDCTraits>;
 
-struct THookTraits {
-  using Type = HHOOK;
-  static Type Invalid() noexcept { return nullptr; }
+struct THookTraits : TNullIsInvalid<HHOOK> {
   static void Close(Type h) noexcept { UnhookWindowsHookEx(h); }
 };
 using THook = TUniqueHandle<THookTraits>;
 
 // A top-level window of ours; child windows go with their parent.
-struct TWindowTraits {
-  using Type = HWND;
-  static Type Invalid() noexcept { return nullptr; }
+struct TWindowTraits : TNullIsInvalid<HWND> {
   static void Close(Type h) noexcept { DestroyWindow(h); }
 };
 using TWindowHandle = TUniqueHandle<TWindowTraits>;

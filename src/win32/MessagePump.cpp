@@ -18,8 +18,3 @@ void HandleMessage(const MSG& Msg) noexcept {
   TranslateMessage(&Msg);
   DispatchMessageW(&Msg);
 }
-
-void ProcessMessages() noexcept {
-  MSG Msg;
-  while (PeekMessageW(&Msg, nullptr, 0, 0, PM_REMOVE)) HandleMessage(Msg);
-}

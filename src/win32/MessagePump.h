@@ -20,7 +20,3 @@ void SetMessageDispatcher(TMessageDispatcher* Dispatcher) noexcept;
 
 // One message taken from the queue, handled by the dispatcher.
 void HandleMessage(const MSG& Msg) noexcept;
-
-// Handles every message that waits in the thread's queue and returns once it is empty, without
-// waiting for more.
-void ProcessMessages() noexcept;
