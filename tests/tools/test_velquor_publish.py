@@ -125,6 +125,10 @@ class Publish(unittest.TestCase):
             "ok.txt", "a=b.txt", ";x.txt", "[x].txt", " a.txt", "'q.txt'", "a.txt", "A.TXT",
             "a:b.txt", "a<b.txt", "CON", "sub/nul.txt", "com¹.log", "aux .txt", "a.", "...",
             "dir/x")})
+        shutil.copy(KEYS / "p256.pem", self.payload / "key.pem")
+        (self.payload / "outside.pem").symlink_to(KEYS / "p256.pem")
+        link = Path(self.enterContext(tempfile.TemporaryDirectory())) / "key.pem"
+        link.symlink_to(self.payload / "key.pem")
         self.assertEqual(self.publish("ok.txt")[0], 0)  # an earlier publication must survive
         before = snapshot(self.payload)
         cases = [
@@ -141,6 +145,9 @@ class Publish(unittest.TestCase):
             ([""], "empty path"), (["install.inf"], "own files"), (["a/" * 1100 + "b"], "2047"),
             (["--version", "1.0 beta", "ok.txt"], "not one to four numbers"),
             ([], "velquor-publish: "),  # the default listing meets the bad names too
+            (["--key", self.payload / "key.pem", "ok.txt"], "serve the private key"),
+            (["--key", link, "ok.txt"], "serve the private key"),
+            (["outside.pem"], "serve the private key"),
         ] + [(["--key", KEYS / key, "ok.txt"], "key")
              for key in ("rsa.pem", "p384.pem", "junk.pem", "p256.pub", "none.pem")]
         for args, message in cases:
