@@ -86,11 +86,11 @@ class Publish(unittest.TestCase):
 
     def test_manifest_round_trips_and_only_the_signed_bytes_verify(self):
         files = {"VelquorManager.exe": b"MZ", "doc/사용 설명서.txt": "설명".encode("cp949"),
-                 "Update/sub/b.dll": b"dll", "lic.txt": b"lic", "msg.txt": b""}
+                 "Update/sub/b.dll": b"dll", "lic.txt": b"lic", "msg.txt": b"", ".cfg/a.ini": b""}
         write(self.payload, files)
         code, _, err = self.publish("--licfile", "lic.txt", "--msgfile", "msg.txt", "--version",
                                     "01.2", "Update/sub/b.dll", "doc\\사용 설명서.txt",
-                                    "VelquorManager.exe")
+                                    "VelquorManager.exe", ".cfg/a.ini")  # named: listed
         self.assertEqual((code, err), (0, ""))
         data, sig, inf = read_back(self.payload)
         self.assertEqual((data.count(b"\n"), data[-2:]), (data.count(b"\r\n"), b"\r\n"))
@@ -98,7 +98,8 @@ class Publish(unittest.TestCase):
         self.assertEqual(dict(inf["info"]),
                          {"version": "01.2", "licfile": "lic.txt", "msgfile": "msg.txt"})
         self.assertEqual(list(inf["files"].items()), [
-            ("1", "Update\\sub\\b.dll"), ("2", "doc\\사용 설명서.txt"), ("3", "VelquorManager.exe")])
+            ("1", "Update\\sub\\b.dll"), ("2", "doc\\사용 설명서.txt"), ("3", "VelquorManager.exe"),
+            ("4", ".cfg\\a.ini")])
         self.assertEqual(dict(inf["sha256"]), {name.replace("/", "\\").lower():
                                                hashlib.sha256(body).hexdigest()
                                                for name, body in files.items()})
@@ -111,11 +112,15 @@ class Publish(unittest.TestCase):
                 both[index] ^= 1
                 verify(KEY.public_key(), bytes(both[:len(data)]), bytes(both[len(data):]))
 
-    def test_default_listing_sorts_by_cp949_bytes_and_skips_own_files(self):
+    def test_default_listing_sorts_by_cp949_bytes_and_skips_own_files_and_dot_names(self):
         write(self.payload, {name: b"x" for name in (
             "가.txt", "똠.txt", "a/b.txt", "a0.txt", "B.txt", "zz/깊은/x.bin", "sub/install.inf",
-            "lic.txt", "install.inf", "install.inf.sig", ".velquor-publish-dead.tmp")})
-        self.assertEqual(self.publish("--licfile", "lic.txt")[0], 0)
+            "lic.txt", "install.inf", "install.inf.sig", ".velquor-publish-dead.tmp",
+            ".git/config", ".git/objects/ab/cd", ".env", "sub/.hidden", ".lic")})
+        code, _, err = self.publish("--licfile", "lic.txt", "--msgfile", ".lic")
+        self.assertEqual((code, err.splitlines()), (0, [
+            f"velquor-publish: left out {path} (a name starting with '.')"
+            for path in (".env", ".git", "sub/.hidden")]))  # each once; the own files silently
         # "\" sorts after "0", and the extended syllable 똠 (8C63) before 가 (B0A1).
         self.assertEqual(list(read_back(self.payload)[2]["files"].values()), [
             "B.txt", "a0.txt", "a\\b.txt", "sub\\install.inf", "zz\\깊은\\x.bin", "똠.txt", "가.txt"])
