@@ -64,6 +64,8 @@ LRESULT CALLBACK TApplication::WindowProc(HWND Window, UINT Message, WPARAM wPar
         if (Popup && Popup != Window && IsWindowEnabled(Popup)) SetActiveWindow(Popup);
       }
       return 0;
+    case WM_QUERYENDSESSION:
+      return Application.EndSessionHeld() ? FALSE : TRUE;
     case WM_SYSCOMMAND:
       if ((wParam & 0xFFF0) == SC_CLOSE) {
         if (Application.MainWindow) PostMessageW(Application.MainWindow, WM_CLOSE, 0, 0);
@@ -111,4 +113,17 @@ void TApplication::ShowException(const std::exception& Error) {
   HWND Owner = GetActiveWindow();
   if (!Owner) Owner = MainWindow;
   MessageBoxW(Owner, Text.c_str(), Title_.c_str(), MB_OK | MB_ICONERROR);
+}
+
+TEndSessionHold::TBlockReasonCalls TEndSessionHold::Calls = {ShutdownBlockReasonCreate,
+                                                             ShutdownBlockReasonDestroy};
+
+TEndSessionHold::TEndSessionHold(HWND Form)
+    : Form_(Form), Created_(Calls.Create(Form, kEndSessionHoldReason) != FALSE) {
+  ++Application.EndSessionHolds_;
+}
+
+TEndSessionHold::~TEndSessionHold() {
+  --Application.EndSessionHolds_;
+  if (Created_) Calls.Destroy(Form_);
 }

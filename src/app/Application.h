@@ -60,6 +60,9 @@ class TApplication final : public TMessageDispatcher {
     }
   }
 
+  // True while a TEndSessionHold lives.
+  bool EndSessionHeld() const { return EndSessionHolds_ > 0; }
+
   // The window whose destruction ends the application; owner of error boxes.
   HWND MainWindow = nullptr;
   std::function<void()> OnIdle;
@@ -72,6 +75,34 @@ class TApplication final : public TMessageDispatcher {
   TWindowHandle Handle_;
   bool ComStarted_ = false;
   bool Terminated_ = false;
+  int EndSessionHolds_ = 0;
+  friend class TEndSessionHold;
 };
 
 extern TApplication Application;
+
+// A logoff or shutdown in the middle of an installation would cut it off. For the hold's
+// lifetime both of the program's top-level windows answer WM_QUERYENDSESSION with FALSE, and
+// Form carries the reason that Windows shows on its screen of the programs in the way. Windows
+// still lets the user go on regardless: what a killed run leaves must be sound all the same.
+class TEndSessionHold {
+ public:
+  explicit TEndSessionHold(HWND Form);
+  ~TEndSessionHold();
+  TEndSessionHold(const TEndSessionHold&) = delete;
+  TEndSessionHold& operator=(const TEndSessionHold&) = delete;
+
+  // The platform's calls. Wine stubs them and cannot show the screen: tests hand in their own.
+  struct TBlockReasonCalls {
+    BOOL(WINAPI* Create)(HWND, LPCWSTR);
+    BOOL(WINAPI* Destroy)(HWND);
+  };
+  static TBlockReasonCalls Calls;
+
+ private:
+  HWND Form_;
+  bool Created_;
+};
+
+// The reason Form carries while the installation runs.
+inline constexpr wchar_t kEndSessionHoldReason[] = L"Velquor 매니저를 설치하고 있습니다.";

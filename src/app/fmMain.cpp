@@ -295,7 +295,10 @@ void TInstForm::acNextExecute() {
   UpdateWindow(Handle_);
   // Freed on every path; an error leaves the window on the progress page for the error box.
   const auto Manager = std::make_unique<TInstallManager>();
-  const bool Installed = Manager->Run();
+  const bool Installed = [&] {
+    const TEndSessionHold Hold(Handle_);
+    return Manager->Run();
+  }();
   if (!Installed) {
     // A failed installation is not shown as complete: the page says so and names the cause.
     Label29.SetText(Utf8ToWide(kIncompleteText));
@@ -409,6 +412,8 @@ LRESULT TInstForm::HandleMessage(UINT Message, WPARAM wParam, LPARAM lParam) {
                    SWP_NOZORDER | SWP_NOACTIVATE);
       return 0;
     }
+    case WM_QUERYENDSESSION:
+      return Application.EndSessionHeld() ? FALSE : TRUE;
     case WM_CLOSE:
       // The window stays until the program ends, so a handler still running (the installation)
       // finds its controls; the loop stops when control returns to it.

@@ -9,6 +9,8 @@
 
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/Application.h"
 #include "app/ControlIds.h"
@@ -182,6 +184,31 @@ TEST_F(InstFormTest, ProgressPageSettersRedrawTheBarText) {
 
 // Measured: Wine answers AccessibleObjectFromWindow from another process with E_NOINTERFACE even
 // for a system button, so the roles are read here, in the window's own process.
+// While the installation runs a logoff waits: both top-level windows say no, and the form names
+// the reason. Wine cannot show the reason on a logoff screen: the platform's calls are recorded.
+TEST_F(InstFormTest, WhileHeldBothWindowsRefuseTheSessionsEndAndTheFormSaysWhy) {
+  static std::vector<std::pair<HWND, std::wstring>> Calls;
+  const TEndSessionHold::TBlockReasonCalls Platform = TEndSessionHold::Calls;
+  TEndSessionHold::Calls = {
+      [](HWND Window, LPCWSTR Reason) -> BOOL { return Calls.emplace_back(Window, Reason), TRUE; },
+      [](HWND Window) -> BOOL { return Calls.emplace_back(Window, L"(ended)"), TRUE; }};
+  const HWND Form = this->Form->Handle();
+  const auto Answers = [&] {
+    std::vector<LRESULT> Answer;
+    for (HWND Window : {Form, Application.Handle()})
+      Answer.push_back(SendMessageW(Window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF));
+    return Answer;
+  };
+  {
+    const TEndSessionHold Hold(Form);
+    EXPECT_EQ(Answers(), (std::vector<LRESULT>{FALSE, FALSE}));
+  }
+  EXPECT_EQ(Answers(), (std::vector<LRESULT>{TRUE, TRUE}));
+  TEndSessionHold::Calls = Platform;
+  EXPECT_EQ(Calls, (std::vector<std::pair<HWND, std::wstring>>{
+                       {Form, L"Velquor 매니저를 설치하고 있습니다."}, {Form, L"(ended)"}}));
+}
+
 TEST_F(InstFormTest, AssistiveToolsReadWhatEachControlIs) {
   ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
   Form->pbCurrFile.SetMaxAndPosition(400, 100);

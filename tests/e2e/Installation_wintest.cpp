@@ -60,11 +60,25 @@ class Installation : public testing::Test {
 
 bool Installation::DesktopReady = false;
 
+// What the program's two top-level windows, the form and its owner, answer when Windows asks
+// whether the session may end (2: no answer).
+std::vector<DWORD_PTR> EndSessionAnswers(HWND Form) {
+  std::vector<DWORD_PTR> Answers;
+  for (HWND Window : {Form, GetWindow(Form, GW_OWNER)}) {
+    DWORD_PTR Answer = 2;
+    SendMessageTimeoutW(Window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG,
+                        kStepTimeoutMs, &Answer);
+    Answers.push_back(Answer);
+  }
+  return Answers;
+}
+
 TEST_F(Installation, BackAndNextFollowThePagesAndTheTick) {
   auto I = Start();
   ASSERT_NE(I->Form, nullptr);
   EXPECT_EQ(I->Page(), 0);
   EXPECT_TRUE(I->WaitForButtons(false, true, L"취소", true)) << "welcome page";
+  EXPECT_EQ(EndSessionAnswers(I->Form), (std::vector<DWORD_PTR>{TRUE, TRUE})) << "a logoff may go";
 
   I->Press(IDC_BTN_NEXT);
   ASSERT_TRUE(I->WaitForPage(1));
@@ -428,6 +442,8 @@ TEST_F(Installation, TheCloseBoxDuringTheDownloadsLetsTheInstallationFinish) {
   I->Press(IDC_BTN_NEXT);
   ASSERT_TRUE(
       WaitUntil([&] { return I->TextOf(IDC_LBL_ALL_FILES) == L"3 / 4"; }, kInstallTimeoutMs));
+  EXPECT_EQ(EndSessionAnswers(I->Form), (std::vector<DWORD_PTR>{FALSE, FALSE}))
+      << "a logoff waits for the installation";
   PressCloseBox(I->Form);
   // The close is accepted, the downloads go on, and the program ends after the last step.
   ASSERT_TRUE(I->Process().WaitForExit(kInstallTimeoutMs));
