@@ -663,20 +663,95 @@ TEST_F(Faults, AServerThatFallsSilentEndsTheRunWithinAMinuteWhileTheWindowAnswer
   EXPECT_EQ(ChangesOutside(Before, SnapshotDriveC(), InstallDir()), std::vector<std::string>{});
 }
 
-// An update that fails on its second file leaves that file as the first installation left it.
+// The temporary bodies "~vq*.tmp" in the install folder.
+std::vector<std::string> Leftovers() {
+  std::vector<std::string> Names;
+  WIN32_FIND_DATAA Data;
+  HANDLE Find = FindFirstFileA((InstallDir() + "~vq*").c_str(), &Data);
+  if (Find == INVALID_HANDLE_VALUE) return Names;
+  do Names.push_back(Data.cFileName);
+  while (FindNextFileA(Find, &Data));
+  FindClose(Find);
+  return Names;
+}
+
+// An update that fails on its second file leaves that file as the first installation left it:
+// the server fails it, or another program holds the installed file open (read sharing only, as
+// a running program holds its files) while a changed one is published.
 TEST_F(Faults, AFailedUpdateLeavesTheInstalledFilesAsTheyWere) {
-  for (const char* Fault : {"status=404", "reset_after=20480"}) {
+  const std::pair<const char*, std::wstring> Cases[] = {
+      {"status=404", L"파일을 받지 못했습니다: b.dll (HTTP 404)"},
+      {"reset_after=20480", L"파일을 받지 못했습니다: b.dll"},
+      {"", L"파일이 사용 중입니다: b.dll"},
+  };
+  for (const auto& [Fault, Cause] : Cases) {
     SCOPED_TRACE(Fault);
     Reset();
     ServePayload(Server, {"a.dll", "b.dll", "c.dll"});
     InstallAndExpect(kSuccess);
     Server.Put("b.dll", std::string(64 * 1024, 'n'));
-    Server.Fault("b.dll", Fault);
-    const std::wstring Status = Fault[0] == 's' ? L" (HTTP 404)" : L"";
-    InstallAndExpect({L"파일을 받지 못했습니다: b.dll" + Status, L"", true});
+    TFileHandle Holder;
+    if (*Fault)
+      Server.Fault("b.dll", Fault);
+    else
+      Holder.Reset(CreateFileA((InstallDir() + "b.dll").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    InstallAndExpect({Cause, L"", true});
     EXPECT_EQ(ContentOf(InstallDir() + "a.dll"), "content of a.dll");
     EXPECT_EQ(ContentOf(InstallDir() + "b.dll"), "content of b.dll");
     EXPECT_EQ(ContentOf(InstallDir() + "c.dll"), "content of c.dll");
+    EXPECT_EQ(Leftovers(), std::vector<std::string>{});
+  }
+}
+
+// An update ended outright (a forced shutdown, the task manager) loses nothing: each installed
+// file is whole, the old release's or the new one's, and the next run completes and clears the
+// temporary bodies the killed one left.
+TEST_F(Faults, AnUpdateKilledAtAnyMomentLosesNothing) {
+  const std::vector<std::string> Files = {"a.dll", "b.dll", "c.dll"};
+  const auto Newer = [](const std::string& Name) { return std::string(40 * 1024, Name[0]); };
+  const struct {
+    const char* Name;
+    const wchar_t* Counter;  // killed this long after the counter shows this
+    DWORD AfterMs;
+    bool InABody = false;  // while a file streams in (each takes two seconds)
+  } Moments[] = {
+      {"as the first file starts", L"3 / 5", 0},
+      {"in the middle of the first file", L"3 / 5", 1000, true},
+      {"in the middle of the second file", L"4 / 5", 1000, true},
+      {"as the last file ends", L"5 / 5", 1950},
+  };
+  for (const auto& Moment : Moments) {
+    SCOPED_TRACE(Moment.Name);
+    Reset();
+    ServePayload(Server, Files);
+    InstallAndExpect(kSuccess);
+    for (const std::string& Name : Files) {
+      Server.Put(Name, Newer(Name));
+      Server.Fault(Name, "throttle=20480");
+    }
+    {
+      TInstaller I;
+      ASSERT_NE(I.Form, nullptr);
+      ASSERT_TRUE(I.GoToReadyPage());
+      I.Press(IDC_BTN_NEXT);
+      ASSERT_TRUE(WaitUntil([&] { return I.TextOf(IDC_LBL_ALL_FILES) == Moment.Counter; },
+                            kInstallTimeoutMs));
+      Sleep(Moment.AfterMs);
+    }  // killed here
+    if (Moment.InABody) {
+      EXPECT_EQ(Leftovers().size(), 1u) << "the killed run left no body for the next to clear";
+    }
+    for (const std::string& Name : Files) {
+      const std::string Content = ContentOf(InstallDir() + Name);
+      EXPECT_TRUE(Content == "content of " + Name || Content == Newer(Name))
+          << Name << " is neither release: " << Content.size() << " bytes";
+    }
+    Server.Clear();
+    InstallAndExpect(kSuccess);
+    for (const std::string& Name : Files)
+      EXPECT_TRUE(ContentOf(InstallDir() + Name) == Newer(Name));
+    EXPECT_EQ(Leftovers(), std::vector<std::string>{});
   }
 }
 
