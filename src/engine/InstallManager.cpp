@@ -1,6 +1,8 @@
 #include "engine/InstallManager.h"
 
 #include "engine/ProgressDisplay.h"
+#include "net/BodySink.h"
+#include "net/FileDigest.h"
 #include "net/dsInetUtils.h"
 #include "shell/Shortcut.h"
 #include "win32/Cng.h"
@@ -30,6 +32,17 @@ std::string UserThousandSeparator() {
 
 std::string SourceURL(const std::string& RelativePath) {
   return std::string(kBaseURL) + AnsiURLPath(RelativePath);
+}
+
+// The first MaxSize bytes of a file; "" when it can't be read.
+std::string ReadHead(const std::string& Path, DWORD MaxSize) {
+  const TFileHandle File(CreateFileA(Path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  std::string Bytes(MaxSize, '\0');
+  DWORD Read = 0;
+  if (!File || !ReadFile(File.Get(), Bytes.data(), MaxSize, &Read, nullptr)) return {};
+  Bytes.resize(Read);
+  return Bytes;
 }
 
 }  // namespace
@@ -66,14 +79,21 @@ bool TInstallManager::FetchManifest() {
   // Copied: the signature's own session replaces the manifest's, and its digest with it.
   const std::string ManifestPath = LastFile;
   const std::optional<TSha256Digest> ManifestDigest = Session->Digest();
-  TFileHandle Held;
-  if (PublicKey) {
-    // What is read is what was checked: nobody may write the copy until it has been read.
-    Held.Reset(CreateFileA(ManifestPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!SignatureHolds(Held ? ManifestDigest : std::nullopt)) return false;
+  if (!PublicKey) {
+    LoadManifest(ManifestPath);
+    return true;
   }
+  if (BeforeManifestHeld) BeforeManifestHeld(ManifestPath);
+  // What is read is what was checked: nobody may write the copy until it has been read, and
+  // what it holds once held must be what arrived, as anyone could replace it before.
+  const TFileHandle Held(CreateFileA(ManifestPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  std::string Bytes;
+  const bool Unchanged = Held && ManifestDigest && HashFile(Held.Get(), &Bytes) == ManifestDigest;
+  if (!SignatureHolds(Unchanged ? ManifestDigest : std::nullopt)) return false;
   LoadManifest(ManifestPath);
+  if (!NotOlderThanInstalled()) return false;
+  ManifestBytes_ = std::move(Bytes);
   return true;
 }
 
@@ -89,11 +109,56 @@ bool TInstallManager::SignatureHolds(const std::optional<TSha256Digest>& Manifes
     FailDownload(std::string(kSignatureName));
     return false;
   }
-  if (Arrived && ManifestDigest &&
-      VerifyEcdsaP256(*PublicKey, *ManifestDigest,
-                      {reinterpret_cast<const std::uint8_t*>(Signature.data()), Signature.size()}))
+  if (Arrived && ManifestDigest && Verified(*ManifestDigest, Signature)) {
+    Signature_ = std::move(Signature);
     return true;
+  }
   Failure_ = {TInstallFailure::TKind::BadSignature, "", 0};
+  return false;
+}
+
+bool TInstallManager::Verified(const TSha256Digest& Digest, const std::string& Signature) const {
+  return VerifyEcdsaP256(
+      *PublicKey, Digest,
+      {reinterpret_cast<const std::uint8_t*>(Signature.data()), Signature.size()});
+}
+
+std::optional<TVersion> TInstallManager::InstalledVersion() {
+  const std::string Record = InstallDir + std::string(kManifestName);
+  const TFileHandle Held(CreateFileA(Record.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!Held) return std::nullopt;
+  const std::optional<TSha256Digest> Digest = HashFile(Held.Get());
+  const std::string Signature =
+      ReadHead(InstallDir + std::string(kSignatureName), kEcdsaP256SignatureSize + 1);
+  if (!Digest || !Verified(*Digest, Signature)) return std::nullopt;
+  TManifest Installed;
+  ::LoadManifest(Record, Installed);
+  return ParseVersion(Installed.Version);
+}
+
+bool TInstallManager::NotOlderThanInstalled() {
+  const std::optional<TVersion> Installed = InstalledVersion();
+  if (!Installed) return true;
+  const std::optional<TVersion> Offered = ParseVersion(Version);
+  if (Offered && *Offered >= *Installed) return true;
+  Failure_ = {TInstallFailure::TKind::Older, AnsiToUtf8(Version), 0};
+  return false;
+}
+
+bool TInstallManager::KeepInstalledRecord() {
+  // Only a verified manifest tells a later run which release it replaces.
+  if (!PublicKey) return true;
+  return KeepFile(kManifestName, ManifestBytes_) && KeepFile(kSignatureName, Signature_);
+}
+
+bool TInstallManager::KeepFile(std::string_view Name, const std::string& Bytes) {
+  TBodySink Sink;
+  if (Sink.Open(AnsiToWide(InstallDir + std::string(Name))) &&
+      Sink.Write(Bytes.data(), static_cast<DWORD>(Bytes.size())) && Sink.Commit())
+    return true;
+  using TKind = TInstallFailure::TKind;
+  Failure_ = {Sink.TargetInUse() ? TKind::InUse : TKind::Download, std::string(Name), 0};
   return false;
 }
 
@@ -104,6 +169,7 @@ void TInstallManager::LoadManifest(const std::string& ManifestPath) {
   LicFile = std::move(Manifest.LicFile);
   MsgFile = std::move(Manifest.MsgFile);
   Sha256 = std::move(Manifest.Sha256);
+  Version = std::move(Manifest.Version);
 }
 
 bool TInstallManager::InstallFiles() {
@@ -171,6 +237,8 @@ bool TInstallManager::InstallFile(const std::string& RelativePath) {
   if (!Download(File, WideToAnsi(LocalFile))) {
     if (File.DigestMismatch())
       Failure_ = {TInstallFailure::TKind::Corrupt, AnsiToUtf8(RelativePath), 0};
+    else if (File.TargetInUse())
+      Failure_ = {TInstallFailure::TKind::InUse, AnsiToUtf8(RelativePath), 0};
     else
       FailDownload(RelativePath);
     return false;

@@ -7,13 +7,17 @@
 #include <windows.h>
 #include <wrl/client.h>
 
+#include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/InstallRules.h"
 #include "engine/Integrity.h"
 #include "engine/InstallSequence.h"
 #include "engine/ProgressView.h"
+#include "engine/Version.h"
 #include "net/URLDownload.h"
 
 class TInstallManager final : private TInstallSteps {
@@ -38,6 +42,9 @@ class TInstallManager final : private TInstallSteps {
   // The key install.inf must be signed with (the one the entry point registered, see
   // engine/Integrity.h); nullptr: unsigned payloads install, with the digests they list checked.
   const TEcdsaP256PublicPoint* PublicKey = ManifestPublicKey();
+  // Called with the manifest copy's path after it arrived and before it is held for reading:
+  // where another process could replace it.
+  std::function<void(const std::string& Path)> BeforeManifestHeld;
 
   bool FetchManifest();
   void LoadManifest(const std::string& ManifestPath);
@@ -57,6 +64,8 @@ class TInstallManager final : private TInstallSteps {
   bool InstallFile(const std::string& RelativePath) override;
   void AllFilesInstalled(int Total) override;
   void NothingToInstall() override;
+  // With a key: the verified manifest and its signature, kept in the install folder.
+  bool KeepInstalledRecord() override;
   void Pause() override;
   void DeleteFirewallScript() override;
 
@@ -67,6 +76,14 @@ class TInstallManager final : private TInstallSteps {
   // install.inf.sig fetched and checked against the manifest's digest (none: it can't hold);
   // the failure's cause set when it does not.
   bool SignatureHolds(const std::optional<TSha256Digest>& ManifestDigest);
+  bool Verified(const TSha256Digest& Digest, const std::string& Signature) const;
+  // The version that the install folder's record gives, when the record verifies with this
+  // build's key and its version is well-formed; nothing sets no bound.
+  std::optional<TVersion> InstalledVersion();
+  // Whether the manifest's version may replace the installed one; the cause set when not.
+  bool NotOlderThanInstalled();
+  // Bytes written to Name in the install folder as a download lands; the cause set when not.
+  bool KeepFile(std::string_view Name, const std::string& Bytes);
 
   std::string LastFile;
   std::string InstallDir;
@@ -74,6 +91,9 @@ class TInstallManager final : private TInstallSteps {
   std::string MsgFile;
   std::vector<std::string> Files;
   std::vector<std::string> Sha256;  // the manifest's [sha256] lines
+  std::string Version;              // the manifest's [info] version, "" when none
+  std::string ManifestBytes_;       // with a key: the manifest as verified, and its signature
+  std::string Signature_;
   Microsoft::WRL::ComPtr<TURLDownload> Session;
 
   TProgressView& View_;

@@ -100,6 +100,10 @@ std::string FailureText(const TInstallFailure& Failure) {
       return "설치 정보의 서명이 올바르지 않습니다.";
     case TKind::Corrupt:
       return "파일이 손상되었습니다: " + Failure.Path;
+    case TKind::InUse:
+      return "파일이 사용 중입니다: " + Failure.Path;
+    case TKind::Older:
+      return "설치된 것보다 오래된 버전입니다: " + (Failure.Path.empty() ? "없음" : Failure.Path);
   }
   return {};
 }

@@ -22,9 +22,9 @@ std::string ByteSizeText(std::uint64_t Bytes, std::string_view Separator);
 
 // Why a run ended with false, kept for the completion page. Paths are UTF-8, as listed.
 struct TInstallFailure {
-  enum class TKind { None, Download, BadPath, NoFiles, BadSignature, Corrupt };
+  enum class TKind { None, Download, BadPath, NoFiles, BadSignature, Corrupt, InUse, Older };
   TKind Kind = TKind::None;
-  std::string Path;
+  std::string Path;       // for Older, the version text offered ("" when the manifest gives none)
   int HttpStatus = 0;     // the server's error status of a failed download, 0 when it sent none
   bool TimedOut = false;  // a download that stopped moving was ended
 };

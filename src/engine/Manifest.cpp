@@ -9,6 +9,7 @@ constexpr std::string_view kInfoSection = "info";
 constexpr std::string_view kSha256Section = "sha256";
 constexpr std::string_view kLicFileKey = "licfile";
 constexpr std::string_view kMsgFileKey = "msgfile";
+constexpr std::string_view kVersionKey = "version";
 
 std::string_view NameOf(std::string_view Line) { return Line.substr(0, Line.find('=')); }
 
@@ -61,5 +62,6 @@ void ReadManifest(TProfileReader& Reader, TManifest& Manifest) {
   const std::vector<std::string> InfoLines = ReadSectionLines(Reader, kInfoSection);
   Manifest.LicFile = ValueOfName(InfoLines, kLicFileKey);
   Manifest.MsgFile = ValueOfName(InfoLines, kMsgFileKey);
+  Manifest.Version = ValueOfName(InfoLines, kVersionKey);
   Manifest.Sha256 = ReadSectionLines(Reader, kSha256Section);
 }

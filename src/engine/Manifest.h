@@ -17,6 +17,8 @@ struct TManifest {
   // The [sha256] section as "name=value" lines, in file order (engine/Integrity.h reads them).
   // Defaulted, so a record built from the first three members alone still builds cleanly.
   std::vector<std::string> Sha256 = {};
+  // [info] "version": "" when there is none.
+  std::string Version = {};
 };
 
 // Compares two ANSI (code page 949) names without regard to the case of Latin letters. Bytes of

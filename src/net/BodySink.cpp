@@ -82,7 +82,23 @@ bool TBodySink::Write(const void* Data, DWORD Size) {
   return true;
 }
 
+bool IsTargetInUse(DWORD MoveError, DWORD TargetAttributes) noexcept {
+  if (TargetAttributes == INVALID_FILE_ATTRIBUTES || (TargetAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    return false;
+  switch (MoveError) {
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_USER_MAPPED_FILE:
+      return true;
+    case ERROR_ACCESS_DENIED:
+      return !(TargetAttributes & FILE_ATTRIBUTE_READONLY);
+    default:
+      return false;
+  }
+}
+
 bool TBodySink::Commit() {
+  TargetInUse_ = false;
   if (!File_ || WriteFailed_) {
     Discard();
     return false;
@@ -90,6 +106,9 @@ bool TBodySink::Commit() {
   File_.Reset();
   if (!MoveFileExW(Temporary_.c_str(), Target_.c_str(),
                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    // Read before anything else can overwrite the error.
+    const DWORD Error = GetLastError();
+    TargetInUse_ = IsTargetInUse(Error, GetFileAttributesW(Target_.c_str()));
     Discard();
     return false;
   }

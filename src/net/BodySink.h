@@ -50,8 +50,10 @@ class TBodySink final : public TBody {
   bool Write(const void* Data, DWORD Size) override;
   ULONGLONG Size() const override { return Size_; }
   // Moves the body over the target (replacing it). False, with the body deleted and the target
-  // untouched, when the move fails.
+  // untouched, when the move fails; TargetInUse then tells whether another program's hold on
+  // the target refused it.
   bool Commit();
+  bool TargetInUse() const noexcept { return TargetInUse_; }
   // Deletes the body; the target is not touched.
   void Discard();
 
@@ -61,4 +63,11 @@ class TBodySink final : public TBody {
   TFileHandle File_;
   ULONGLONG Size_ = 0;
   bool WriteFailed_ = false;
+  bool TargetInUse_ = false;
 };
+
+// Whether a move over a file failed because a program holds the target: a sharing or lock
+// violation, a mapped section, or access denied to a plain file that is not read-only (what
+// Windows answers for a running program's image). A folder, a read-only file, a missing target
+// (TargetAttributes INVALID_FILE_ATTRIBUTES) and every other error: no.
+bool IsTargetInUse(DWORD MoveError, DWORD TargetAttributes) noexcept;

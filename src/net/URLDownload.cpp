@@ -34,11 +34,6 @@ const TUrlmon& Urlmon() {
 constexpr ULONG kReadSize = 64 * 1024;
 // A binding told to abort stops within moments; one that does not is left behind after this.
 constexpr ULONGLONG kAbortGraceMs = 10000;
-// Small files come by the dozen a second, each changing the counter, the size and the bar: the
-// window paints at most once a frame while downloads run, as more is more than the eye can see.
-constexpr ULONGLONG kFrameMs = 30;
-// When the thread's windows may paint again; sessions follow one another on the one thread.
-ULONGLONG NextPaint = 0;
 
 // The platform's texts end at their first zero; a missing one is empty.
 std::string AnsiFromPlatform(LPCWSTR Text) {
@@ -50,6 +45,7 @@ DWORD WaitTime(ULONGLONG Ms) { return static_cast<DWORD>(std::min<ULONGLONG>(Ms,
 }  // namespace
 
 bool TURLDownload::Download(const std::string& LocalFile) {
+  TargetInUse_ = false;
   if (URL.empty()) return false;
   TBodySink Sink;
   if (!Sink.Open(AnsiToWide(LocalFile))) return false;
@@ -58,7 +54,10 @@ bool TURLDownload::Download(const std::string& LocalFile) {
     FileName_ = LocalFile;
     return false;
   }
-  if (!Sink.Commit()) return false;
+  if (!Sink.Commit()) {
+    TargetInUse_ = Sink.TargetInUse();
+    return false;
+  }
   FileName_ = LocalFile;
   return true;
 }
@@ -139,23 +138,12 @@ void TURLDownload::WaitForStop() {
       }
       Wait = GiveUpAt - Now;
     }
-    // Between two frames everything but painting is handled at once: input, sent and posted
-    // messages (the service's among them) and timers.
-    const bool PaintDue = Now >= NextPaint;
-    if (!PaintDue) Wait = std::min(Wait, NextPaint - Now);
+    const ULONGLONG UntilPaint = MsUntilPaint(Now);
+    if (UntilPaint > 0) Wait = std::min(Wait, UntilPaint);
     MsgWaitForMultipleObjectsEx(0, nullptr, WaitTime(Wait),
-                                PaintDue ? QS_ALLINPUT : QS_ALLINPUT & ~QS_PAINT,
+                                UntilPaint == 0 ? QS_ALLINPUT : QS_ALLINPUT & ~QS_PAINT,
                                 MWMO_INPUTAVAILABLE);
-    const ULONGLONG CheckAt = Now + Wait;
-    const UINT Filter = PaintDue ? 0 : PM_QS_INPUT | PM_QS_POSTMESSAGE | PM_QS_SENDMESSAGE;
-    bool Painted = false;
-    MSG Msg;
-    while (!Stopped_ && PeekMessageW(&Msg, nullptr, 0, 0, PM_REMOVE | Filter)) {
-      Painted |= Msg.message == WM_PAINT;
-      HandleMessage(Msg);
-      if (GetTickCount64() >= CheckAt) break;
-    }
-    if (Painted) NextPaint = GetTickCount64() + kFrameMs;
+    HandleWaitingMessages(Now + Wait, Stopped_);
   }
 }
 

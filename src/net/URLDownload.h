@@ -98,6 +98,9 @@ class TURLDownload final : public IBindStatusCallback, public IHttpNegotiate {
   // True when the last body arrived whole but its SHA-256 was not ExpectedDigest (or could not
   // be computed): it was deleted, not installed.
   bool DigestMismatch() const noexcept { return DigestMismatch_; }
+  // True when the last body arrived whole and as expected but could not replace LocalFile
+  // because another program holds it (net/BodySink.h IsTargetInUse).
+  bool TargetInUse() const noexcept { return TargetInUse_; }
   // The SHA-256 of the last body that arrived whole, when it was hashed (ExpectedDigest or
   // HashBody); nothing otherwise.
   const std::optional<TSha256Digest>& Digest() const noexcept { return Digest_; }
@@ -167,6 +170,7 @@ class TURLDownload final : public IBindStatusCallback, public IHttpNegotiate {
   bool AbortRequested_ = false;
   bool TimedOut_ = false;
   bool DigestMismatch_ = false;
+  bool TargetInUse_ = false;
   std::optional<TSha256Digest> Digest_;
   TBody* Body_ = nullptr;
   TSha256* Hash_ = nullptr;

@@ -177,6 +177,92 @@ TEST_F(InstallManagerTest, WithAKeyOnlyThePublishedPayloadInstalls) {
   }
 }
 
+// Releases signed at configure time beside the published payload (tests/tools/resign.py): the
+// same files under other versions, and one signed by another vendor's key.
+std::string Release(const std::string& Name) {
+  return ReadBytes(std::string(VELQUOR_RELEASES) + Name + ".inf");
+}
+std::string ReleaseSignature(const std::string& Name) {
+  return ReadBytes(std::string(VELQUOR_RELEASES) + Name + ".inf.sig");
+}
+
+// A signed build keeps the verified manifest as the record of what it installed, and never
+// installs an older release over it; only a record that verifies sets that bound.
+TEST_F(InstallManagerTest, WithAKeyAnOlderReleaseNeverReplacesTheInstalledOne) {
+  const char* const kOlder = "설치된 것보다 오래된 버전입니다: ";
+  struct {
+    const char* Name;
+    const char* Kept;  // the release whose record the install folder holds; nullptr: none
+    const char* Offered;
+    std::string Cause;  // "" for a whole installation
+    bool SpoilKept = false;
+    bool Keyless = false;
+  } const Cases[] = {
+      {"an older release", "v2", "v1", kOlder + std::string("1.0.0.0")},
+      {"the same release, written shorter", "v2", "v2short", ""},
+      {"a newer release", "v2", "v3", ""},
+      {"no version offered", "v2", "none", kOlder + std::string("없음")},
+      {"a malformed version offered", "v2", "beta", kOlder + std::string("1.0 beta")},
+      {"a record signed by another key", "other", "v1", ""},
+      {"a record with a wrong signature", "v2", "v1", "", true},
+      {"a record without a version", "none", "v1", ""},
+      {"no record: a first install keeps one", nullptr, "v1", ""},
+      {"a build without a key keeps none and sets no bound", "v2", "v1", "", false, true},
+  };
+  for (const auto& c : Cases) {
+    SCOPED_TRACE(c.Name);
+    RemoveTree(InstallDir);
+    ForceDirectories(AnsiToWide(InstallDir));
+    WriteBytes(InstallDir + "VelquorManager.exe", "the installed program");
+    std::string KeptSignature;
+    if (c.Kept) {
+      KeptSignature = ReleaseSignature(c.Kept);
+      if (c.SpoilKept) KeptSignature[10] ^= 1;
+      WriteBytes(InstallDir + "install.inf", Release(c.Kept));
+      WriteBytes(InstallDir + "install.inf.sig", KeptSignature);
+    }
+    Server.Clear();
+    Server.PutPublished(VELQUOR_SIGNED_PAYLOAD);
+    Server.Put("install.inf", Release(c.Offered));
+    Server.Put("install.inf.sig", ReleaseSignature(c.Offered));
+
+    const bool Whole = c.Cause.empty();
+    TInstallManager Manager(View);
+    Manager.PublicKey = c.Keyless ? nullptr : kManifestPublicKey;
+    EXPECT_EQ(Manager.Run(), Whole);
+    EXPECT_EQ(FailureText(Manager.Failure()), c.Cause);
+    EXPECT_EQ(ReadBytes(InstallDir + "VelquorManager.exe"),
+              Whole ? "program" : "the installed program");
+    const bool Recorded = Whole && !c.Keyless;
+    const std::string Record =
+        FileExistsA(InstallDir + "install.inf") ? ReadBytes(InstallDir + "install.inf") : "(none)";
+    EXPECT_TRUE(Record == (Recorded ? Release(c.Offered) : c.Kept ? Release(c.Kept) : "(none)"));
+    if (Recorded) {
+      EXPECT_EQ(ReadBytes(InstallDir + "install.inf.sig"), ReleaseSignature(c.Offered));
+    }
+    if (!Whole) {
+      const std::string Log = Server.Log();
+      EXPECT_EQ(std::count(Log.begin(), Log.end(), '\n'), 2)
+          << "only the manifest and its signature\n"
+          << Log;
+      EXPECT_EQ(ReadBytes(InstallDir + "install.inf.sig"), KeptSignature);
+    }
+  }
+}
+
+// The copy that is parsed must be the one whose signature was checked: a copy replaced between
+// its arrival and its reading, even by another release the vendor signed, is refused.
+TEST_F(InstallManagerTest, AManifestCopyReplacedBeforeItIsReadIsRefused) {
+  Server.PutPublished(VELQUOR_SIGNED_PAYLOAD);
+  TInstallManager Manager(View);
+  Manager.PublicKey = kManifestPublicKey;
+  Manager.BeforeManifestHeld = [](const std::string& Path) { WriteBytes(Path, Release("v3")); };
+  EXPECT_FALSE(Manager.Run());
+  EXPECT_EQ(FailureText(Manager.Failure()), "설치 정보의 서명이 올바르지 않습니다.");
+  EXPECT_TRUE(View.Counters.empty());
+  EXPECT_EQ(Requests(Server.Log(), "VelquorManager.exe"), 0);
+}
+
 TEST_F(InstallManagerTest, AMissingManifestIsNamedWithTheServersStatus) {
   Server.Fault("install.inf", "status=500");
   TInstallManager Manager(View);

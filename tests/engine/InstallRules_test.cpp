@@ -82,6 +82,9 @@ TEST(FailureText, NamesTheCause) {
   EXPECT_EQ(FailureText({TKind::NoFiles, "", 0}), "설치할 파일이 없습니다.");
   EXPECT_EQ(FailureText({TKind::BadSignature, "", 0}), "설치 정보의 서명이 올바르지 않습니다.");
   EXPECT_EQ(FailureText({TKind::Corrupt, "a.dll", 0}), "파일이 손상되었습니다: a.dll");
+  EXPECT_EQ(FailureText({TKind::InUse, "b.dll", 0}), "파일이 사용 중입니다: b.dll");
+  EXPECT_EQ(FailureText({TKind::Older, "1.0", 0}), "설치된 것보다 오래된 버전입니다: 1.0");
+  EXPECT_EQ(FailureText({TKind::Older, "", 0}), "설치된 것보다 오래된 버전입니다: 없음");
 }
 
 }  // namespace

@@ -62,11 +62,12 @@ TEST(ReadManifest, ARepeatedKeyAddsTheFirstEntrysValueAgain) {
 TEST(ReadManifest, NamesOfInfoKeysIgnoreCase) {
   FakeProfile p;
   p.Sections["FILES"] = {{"1", "a.exe"}};
-  p.Sections["Info"] = {{"version", "1.2"}, {"LicFile", "lic.txt"}, {"MSGFILE", "msg.txt"}};
+  p.Sections["Info"] = {{"VERSION", "1.2"}, {"LicFile", "lic.txt"}, {"MSGFILE", "msg.txt"}};
   const TManifest m = Read(p);
   EXPECT_EQ(m.Files, std::vector<std::string>{"a.exe"});
   EXPECT_EQ(m.LicFile, "lic.txt");
   EXPECT_EQ(m.MsgFile, "msg.txt");
+  EXPECT_EQ(m.Version, "1.2");
 }
 
 TEST(ReadManifest, MissingSectionsGiveEmptyResults) {
@@ -75,6 +76,7 @@ TEST(ReadManifest, MissingSectionsGiveEmptyResults) {
   EXPECT_TRUE(m.Files.empty());
   EXPECT_EQ(m.LicFile, "");
   EXPECT_EQ(m.MsgFile, "");
+  EXPECT_EQ(m.Version, "");
   EXPECT_TRUE(m.Sha256.empty());
 }
 

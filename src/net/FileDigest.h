@@ -1,0 +1,16 @@
+#pragma once
+// The SHA-256 of a file on disk, read without stopping the window: in slices of a few
+// milliseconds, with the thread's waiting messages handed to the application between them (as
+// a download's wait does), so that a file of any size leaves the window answering. Part of the
+// unit dsInetUtils.
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+#include "base/CryptoTypes.h"
+
+// The digest of what File holds from its current position to its end; Bytes, when given,
+// receives those bytes as well. Nothing when a read fails or the hash cannot be computed.
+std::optional<TSha256Digest> HashFile(HANDLE File, std::string* Bytes = nullptr);
