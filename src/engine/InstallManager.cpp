@@ -1,5 +1,8 @@
 #include "engine/InstallManager.h"
 
+#include <algorithm>
+#include <cstdint>
+
 #include "engine/ProgressDisplay.h"
 #include "net/BodySink.h"
 #include "net/FileDigest.h"
@@ -230,6 +233,14 @@ bool TInstallManager::InstallFile(const std::string& RelativePath) {
     Failure_ = {TInstallFailure::TKind::Corrupt, AnsiToUtf8(RelativePath), 0};
     return false;
   }
+  // A copy that already has the published digest needs nothing from the network: an update
+  // fetches only what changed, and leaves alone the unchanged files a running program holds.
+  if (Check.Check == TDigestCheck::Compare) {
+    if (const std::optional<ULONGLONG> Size = SizeWithDigest(LocalFile, Check.Digest)) {
+      ShowInstalledCopy(*Size);
+      return true;
+    }
+  }
   // The service needs the file's folder to exist; if this fails, the download fails and says so.
   ForceDirectories(LocalFile.substr(0, LocalFile.find_last_of(L'\\')));
   TURLDownload& File = NewSession(SourceURL(RelativePath));
@@ -244,6 +255,13 @@ bool TInstallManager::InstallFile(const std::string& RelativePath) {
     return false;
   }
   return true;
+}
+
+void TInstallManager::ShowInstalledCopy(ULONGLONG Size) {
+  // As the last notification of its download would have left it.
+  const auto Shown = static_cast<std::uint32_t>(std::min<ULONGLONG>(Size, UINT32_MAX));
+  ShowDownloadStart(View_);
+  ShowDownloadProgress(View_, Shown, Shown, ThousandSeparator_);
 }
 
 void TInstallManager::FailDownload(const std::string& RelativePath) {

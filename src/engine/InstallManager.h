@@ -70,6 +70,8 @@ class TInstallManager final : private TInstallSteps {
   void DeleteFirewallScript() override;
 
   void FailDownload(const std::string& RelativePath);
+  // A file whose installed copy (of Size bytes) is current: the page as after its download.
+  void ShowInstalledCopy(ULONGLONG Size);
   // A new session for URL, wired to this manager's handlers, in Session.
   TURLDownload& NewSession(const std::string& URL);
   bool Download(TURLDownload& File, const std::string& LocalFile);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "win32/Cng.h"
+#include "win32/Handle.h"
 #include "win32/MessagePump.h"
 
 namespace {
@@ -31,4 +32,15 @@ std::optional<TSha256Digest> HashFile(HANDLE File, std::string* Bytes) {
       SliceEnd = std::chrono::steady_clock::now() + kSlice;
     }
   }
+}
+
+std::optional<ULONGLONG> SizeWithDigest(const std::wstring& Path, const TSha256Digest& Digest) {
+  const TFileHandle File(CreateFileW(Path.c_str(), GENERIC_READ,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  BY_HANDLE_FILE_INFORMATION Info;
+  if (!File || !GetFileInformationByHandle(File.Get(), &Info) ||
+      (Info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || HashFile(File.Get()) != Digest)
+    return std::nullopt;
+  return ULARGE_INTEGER{{Info.nFileSizeLow, Info.nFileSizeHigh}}.QuadPart;
 }

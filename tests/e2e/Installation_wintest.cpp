@@ -452,31 +452,57 @@ TEST_F(Installation, TheCloseBoxDuringTheDownloadsLetsTheInstallationFinish) {
   EXPECT_TRUE(FileExistsA(DesktopLink()));
 }
 
-// The vendor's build (a key compiled in, the exe signed) installs a payload as it was published;
-// run again with one file swapped on the server, it names that file and installs none of it.
+// The vendor's build (a key compiled in, the exe signed) installs a payload as it was published.
+// Its update fetches only the file that changed, while the program it installed runs (holding
+// its exe open). Run again with a file swapped on the server, it names that file and installs
+// none of it.
 TEST_F(Installation, TheVendorsBuildInstallsOnlyWhatWasPublished) {
-  Server.PutPublished(VELQUOR_SIGNED_PAYLOAD);
   const std::string Exe = OnDriveZ(VELQUOR_SIGNED_INSTALLER_EXE);
-  {
+  const auto InstallAndFinish = [&] {
     TInstaller I(Exe);
     ASSERT_NE(I.Form, nullptr);
     ASSERT_TRUE(I.Install());
     EXPECT_EQ(I.TextOf(IDC_LABEL29), L"프로그램 설치가 완료되었습니다.");
     I.Press(IDC_BTN_FINISH);
     EXPECT_TRUE(I.Process().WaitForExit(kStepTimeoutMs));
-  }
+  };
+  Server.PutPublished(VELQUOR_SIGNED_PAYLOAD);
+  InstallAndFinish();
   EXPECT_EQ(ReadBytes(InstallDir() + "Update\\b.dll"), "library");
 
+  Server.Clear();
+  Server.PutPublished(VELQUOR_NEWER_PAYLOAD);
+  {
+    const TFileHandle Running(CreateFileA((InstallDir() + "VelquorManager.exe").c_str(),
+                                          GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                          nullptr));
+    ASSERT_TRUE(Running);
+    InstallAndFinish();
+  }
+  EXPECT_EQ(Server.Log(),
+            "GET /program/manager/install/install.inf 200\n"
+            "GET /program/manager/install/install.inf.sig 200\n"
+            "GET /program/manager/install/Update/b.dll 200\n");
+  for (const char* Name : {"license.txt", "readme.txt", "VelquorManager.exe", "Update\\b.dll",
+                           "install.inf", "install.inf.sig"})
+    EXPECT_TRUE(ReadBytes(InstallDir() + Name) ==
+                ReadBytes(std::string(VELQUOR_NEWER_PAYLOAD) + Name))
+        << Name;
+
+  // The installed copy is gone, so the swapped file is fetched.
   Server.Put("Update\\b.dll", "a stranger's library");
-  TInstaller I(Exe);
-  ASSERT_NE(I.Form, nullptr);
-  ASSERT_TRUE(I.Install());
-  EXPECT_EQ(I.TextOf(IDC_LABEL29), L"프로그램 설치를 완료하지 못했습니다.");
-  EXPECT_EQ(I.TextOf(IDC_LABEL30), L"파일이 손상되었습니다: Update\\b.dll");
-  I.Shot("refused.png");
-  EXPECT_EQ(ReadBytes(InstallDir() + "Update\\b.dll"), "library");
-  I.Press(IDC_BTN_FINISH);
-  EXPECT_TRUE(I.Process().WaitForExit(kStepTimeoutMs));
+  DeleteFileA((InstallDir() + "Update\\b.dll").c_str());
+  {
+    TInstaller I(Exe);
+    ASSERT_NE(I.Form, nullptr);
+    ASSERT_TRUE(I.Install());
+    EXPECT_EQ(I.TextOf(IDC_LABEL29), L"프로그램 설치를 완료하지 못했습니다.");
+    EXPECT_EQ(I.TextOf(IDC_LABEL30), L"파일이 손상되었습니다: Update\\b.dll");
+    I.Shot("refused.png");
+    I.Press(IDC_BTN_FINISH);
+    EXPECT_TRUE(I.Process().WaitForExit(kStepTimeoutMs));
+  }
+  EXPECT_FALSE(FileExistsA(InstallDir() + "Update\\b.dll"));
 }
 
 // Last: it stops the install server.

@@ -7,12 +7,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <functional>
 
 #include "VelquorManifestKey.h"
 #include "engine/InstallManager.h"
 #include "net/InstallServer.h"
 #include "base/Error.h"
+#include "win32/Cng.h"
 #include "win32/FileSystem.h"
 #include "win32/Handle.h"
 #include "win32/TestFiles.h"
@@ -27,7 +29,17 @@ class RecordingView final : public TProgressView {
   std::string CurrentFile;
   double AllMax = 0, AllPos = 0, CurrMax = 0, CurrPos = 0;
 
-  void SetAllFilesText(const std::string& Text) override { Counters.push_back(Text); }
+  // How the page stood as each counter step began, and at the end (EndRun): what each file left.
+  std::vector<std::string> Steps;
+
+  void SetAllFilesText(const std::string& Text) override {
+    EndStep();
+    Counters.push_back(Text);
+  }
+  void EndStep() {
+    Steps.push_back(CurrentFile + " | " + std::to_string(CurrPos) + " / " +
+                    std::to_string(CurrMax) + " | " + std::to_string(AllPos));
+  }
   void SetAllFilesBar(double Max, double Position) override { AllMax = Max, AllPos = Position; }
   std::string CurrentFileText() const override { return CurrentFile; }
   void SetCurrentFileText(const std::string& Text) override {
@@ -261,6 +273,97 @@ TEST_F(InstallManagerTest, AManifestCopyReplacedBeforeItIsReadIsRefused) {
   EXPECT_EQ(FailureText(Manager.Failure()), "설치 정보의 서명이 올바르지 않습니다.");
   EXPECT_TRUE(View.Counters.empty());
   EXPECT_EQ(Requests(Server.Log(), "VelquorManager.exe"), 0);
+}
+
+std::string Sha256Hex(std::string_view Bytes) {
+  TSha256 Hash;
+  Hash.Update(Bytes.data(), Bytes.size());
+  const TSha256Digest Digest = Hash.Finish().value();
+  std::string Hex;
+  for (const std::uint8_t Byte : Digest) {
+    char Digits[3];
+    std::snprintf(Digits, sizeof Digits, "%02x", Byte);
+    Hex += Digits;
+  }
+  return Hex;
+}
+
+// An installed copy that has its published digest is not fetched again: an update fetches what
+// differs, what has no digest and what it cannot read, and ends byte for byte as a whole
+// installation would, with the page as each download would have left it. A build without a key
+// goes by the digests its manifest lists.
+TEST_F(InstallManagerTest, AnUpdateFetchesOnlyWhatDiffersFromThePublishedDigest) {
+  std::vector<std::pair<std::string, std::string>> Payload = {
+      {"license.txt", "licence"}, {"readme.txt", "readme"},  {"held.dll", std::string(5000, 'h')},
+      {"empty.dat", ""},          {"Update\\b.dll", "old!"}, {"nodigest.dll", "nd"}};
+  const auto Publish = [&] {
+    std::string Manifest = "[info]\r\nlicfile=license.txt\r\nmsgfile=readme.txt\r\n[files]\r\n";
+    std::string Digests = "[sha256]\r\n";
+    for (size_t i = 2; i < Payload.size(); ++i)
+      Manifest += std::to_string(i) + "=" + Payload[i].first + "\r\n";
+    for (const auto& [Name, Bytes] : Payload) {
+      if (Name != "nodigest.dll") Digests += Name + "=" + Sha256Hex(Bytes) + "\r\n";
+      Server.Put(Name, Bytes);
+    }
+    Serve(Manifest + Digests);
+  };
+  Publish();
+  RecordingView Full;
+  ASSERT_TRUE(TInstallManager(Full).Run());
+  Full.EndStep();
+
+  Server.Clear();
+  Payload[4].second = "new!";  // the same size, so the page reads the same
+  Publish();
+  RecordingView Update;
+  {
+    // Unchanged, and held as a running program holds its files.
+    const TFileHandle Holder(CreateFileA((InstallDir + "held.dll").c_str(), GENERIC_READ,
+                                         FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(Holder);
+    TInstallManager Manager(Update);
+    ASSERT_TRUE(Manager.Run()) << FailureText(Manager.Failure());
+    Update.EndStep();
+  }
+  const std::string Log = Server.Log();
+  for (const auto& [Name, Bytes] : Payload) {
+    const bool Fetched = Name == "Update\\b.dll" || Name == "nodigest.dll";
+    std::string Path = Name;
+    std::replace(Path.begin(), Path.end(), '\\', '/');
+    EXPECT_EQ(Requests(Log, Path), Fetched ? 1 : 0) << Name << "\n" << Log;
+    EXPECT_TRUE(ReadBytes(InstallDir + Name) == Bytes) << Name;
+  }
+  EXPECT_EQ(Update.Steps, Full.Steps);
+
+  // Fetched, and failing as any download that cannot replace what stands there.
+  const struct {
+    const char* Name;
+    std::function<TFileHandle()> Arrange;
+    const char* Cause;
+  } Refusals[] = {
+      {"a copy nobody else may read",
+       [&] {
+         return TFileHandle(CreateFileA((InstallDir + "held.dll").c_str(), GENERIC_READ, 0, nullptr,
+                                        OPEN_EXISTING, 0, nullptr));
+       },
+       "파일이 사용 중입니다: held.dll"},
+      {"a folder at its path",
+       [&] {
+         DeleteFileA((InstallDir + "held.dll").c_str());
+         CreateDirectoryA((InstallDir + "held.dll").c_str(), nullptr);
+         return TFileHandle();
+       },
+       "파일을 받지 못했습니다: held.dll"},
+  };
+  for (const auto& Row : Refusals) {
+    SCOPED_TRACE(Row.Name);
+    Server.Clear();
+    const TFileHandle Hold = Row.Arrange();
+    TInstallManager Refused(View);
+    EXPECT_FALSE(Refused.Run());
+    EXPECT_EQ(FailureText(Refused.Failure()), Row.Cause);
+    EXPECT_EQ(Requests(Server.Log(), "held.dll"), 1);
+  }
 }
 
 TEST_F(InstallManagerTest, AMissingManifestIsNamedWithTheServersStatus) {
