@@ -235,12 +235,8 @@ bool TInstallManager::InstallFile(const std::string& RelativePath) {
   }
   // A copy that already has the published digest needs nothing from the network: an update
   // fetches only what changed, and leaves alone the unchanged files a running program holds.
-  if (Check.Check == TDigestCheck::Compare) {
-    if (const std::optional<ULONGLONG> Size = SizeWithDigest(LocalFile, Check.Digest)) {
-      ShowInstalledCopy(*Size);
-      return true;
-    }
-  }
+  if (Check.Check == TDigestCheck::Compare && InstalledCopyIsCurrent(LocalFile, Check.Digest))
+    return true;
   // The service needs the file's folder to exist; if this fails, the download fails and says so.
   ForceDirectories(LocalFile.substr(0, LocalFile.find_last_of(L'\\')));
   TURLDownload& File = NewSession(SourceURL(RelativePath));
@@ -257,11 +253,16 @@ bool TInstallManager::InstallFile(const std::string& RelativePath) {
   return true;
 }
 
-void TInstallManager::ShowInstalledCopy(ULONGLONG Size) {
-  // As the last notification of its download would have left it.
-  const auto Shown = static_cast<std::uint32_t>(std::min<ULONGLONG>(Size, UINT32_MAX));
+bool TInstallManager::InstalledCopyIsCurrent(const std::wstring& LocalFile,
+                                             const TSha256Digest& Digest) {
+  // While the copy is read, the page stands as at a download's start; after it, as at the end.
   ShowDownloadStart(View_);
+  ShowDownloadProgress(View_, 0, 0, ThousandSeparator_);
+  const std::optional<ULONGLONG> Size = SizeWithDigest(LocalFile, Digest);
+  if (!Size) return false;
+  const auto Shown = static_cast<std::uint32_t>(std::min<ULONGLONG>(*Size, UINT32_MAX));
   ShowDownloadProgress(View_, Shown, Shown, ThousandSeparator_);
+  return true;
 }
 
 void TInstallManager::FailDownload(const std::string& RelativePath) {

@@ -70,8 +70,8 @@ class TInstallManager final : private TInstallSteps {
   void DeleteFirewallScript() override;
 
   void FailDownload(const std::string& RelativePath);
-  // A file whose installed copy (of Size bytes) is current: the page as after its download.
-  void ShowInstalledCopy(ULONGLONG Size);
+  // Whether the copy at LocalFile already has Digest; the page then stands as after its download.
+  bool InstalledCopyIsCurrent(const std::wstring& LocalFile, const TSha256Digest& Digest);
   // A new session for URL, wired to this manager's handlers, in Session.
   TURLDownload& NewSession(const std::string& URL);
   bool Download(TURLDownload& File, const std::string& LocalFile);
