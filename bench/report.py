@@ -20,6 +20,8 @@ GOAL_P99_MS = 50.0
 GOAL_STARTUP_RATIO = 1.2
 GOAL_SIZE_BYTES = 512 * KIB
 GOAL_EXTRA_MEMORY = 8 * MIB
+GOAL_UPDATE_RATIO = 0.25
+GOAL_HASH_RATIO = 0.5
 
 
 def parse(path):
@@ -82,6 +84,45 @@ def install_breakdown(records):
          "%.0f ms from Next to the first request, %.0f ms after the last (less the pause)"
          % (head, tail)),
     ]
+
+
+def update_rows(records):
+    """B7: each update against the full installation of the same payload, both less the pause;
+    what it requested; the hashing rate; the window's answers while the 32 MiB file is hashed."""
+    rows = []
+    median = lambda tag, key: statistics.median(values(records, tag, key))
+    names = lambda tag: sorted({r.get("names", "") for r in records
+                                if r["tag"] == "b7-requested" and r.get("program") == tag})
+    sizes = {r["tag"]: r for r in records if r["tag"] == "b7-bytes"}.get("b7-bytes", {})
+    for tag, full, label, goal in (("b7a", "b7-full", "B7a one file changed", GOAL_UPDATE_RATIO),
+                                   ("b7b", "b7-full", "B7b nothing changed", None),
+                                   ("b7c", "b7c-full", "B7c 32 MiB unchanged", None)):
+        if not values(records, tag, "install_ms") or not values(records, full, "install_ms"):
+            continue
+        update = median(tag, "install_ms") - PAUSE_MS
+        whole = median(full, "install_ms") - PAUSE_MS
+        ratio = update / whole
+        rows.append((label, "update / full install", "%.3f" % ratio,
+                     "<= %.2f" % goal if goal else "-", verdict(ratio <= goal) if goal else "-",
+                     "update %.0f ms, full %.0f ms (less the pause); requested %s"
+                     % (update, whole, " | ".join(names(tag)))))
+    hashed = values(records, "b7b", "install_ms")
+    if hashed and "install" in sizes and values(records, "b7-sha256sum", "sha256sum_ms"):
+        mine = float(sizes["install"]) / MIB / ((statistics.median(hashed) - PAUSE_MS) / 1000)
+        floor = float(sizes["install"]) / MIB / (median("b7-sha256sum", "sha256sum_ms") / 1000)
+        rows.append(("", "hash rate inst. / sha256sum", "%.2f" % (mine / floor),
+                     ">= %.1f" % GOAL_HASH_RATIO, verdict(mine / floor >= GOAL_HASH_RATIO),
+                     "installer %.0f MiB/s (the whole of B7b), sha256sum %.0f MiB/s"
+                     % (mine, floor)))
+    latencies = sorted(float(r["latency_ms"]) for r in records
+                       if r["tag"] == "b7c-probe" and downloading(r))
+    if latencies:
+        p99, top = percentile(latencies, 99), latencies[-1]
+        rows.append(("", "WM_NULL p99 / max", "%.1f / %.1f ms" % (p99, top),
+                     "<= %.0f ms" % GOAL_P99_MS, verdict(top <= GOAL_P99_MS),
+                     "p50 %.1f ms; %d probes while the file was hashed"
+                     % (percentile(latencies, 50), len(latencies))))
+    return rows
 
 
 def verdict(held):
@@ -163,6 +204,8 @@ def main():
             rows.append(("", "parts", "-", "-", "-",
                          "installer at start-up %.1f MiB; bare urlmon program (no window) %.1f MiB"
                          % (max(started_peak) / MIB, max(bare_peak) / MIB)))
+
+    rows += update_rows(records)
 
     headers = ("Bench", "Figure", "Value", "Goal", "", "Raw")
     widths = [max(len(str(row[i])) for row in rows + [headers]) for i in range(len(headers))]

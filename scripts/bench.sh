@@ -8,6 +8,10 @@
 #   B5 peak working set during B1 against the minimal program's
 #   B6 WM_NULL latency while the server holds the connection and sends nothing (the stall rule
 #      ends that run after its minute)
+#   B7 updates over the installed product against its full installation: the next release with
+#      one file changed (a), the same release again (b), the 32 MiB file unchanged (c, with
+#      WM_NULL latency while it is hashed); the requests each made, and the installer's hashing
+#      rate against sha256sum over the same files
 # B1 also runs the installer minimized (no painting) and splits each run by the server's log, so
 # the table says where the time goes.
 # Usage: scripts/bench.sh [--rounds N] [--starts N]
@@ -93,6 +97,7 @@ tools=$bench/tools
 
 python3 bench/make_payload.py install "$bench/payload/install" >&2
 python3 bench/make_payload.py single "$bench/payload/single" >&2
+python3 bench/make_payload.py update "$bench/payload/update" >&2
 
 # --- the Wine session: one prefix and one wineserver for every program of the run ------------
 rig=$bench/wine
@@ -165,7 +170,10 @@ run_tagged startup b3-startup "$tools/bench_driver.exe" startup "$starts" \
 # --- B1 install overhead (and the installer's working set for B5) ----------------------------
 say "B1: nginx on $host, $rounds rounds of installer (shown, minimized), bare program and curl"
 mkdir -p "$tmp/nginx"
-sed -e "s|@TMP@|$tmp/nginx|g" -e "s|@PORT@|$port|g" -e "s|@ROOT@|$bench/payload/install|g" \
+# nginx serves whatever this link points to: B7 moves it from release to release.
+serve() { ln -sfn "$1" "$tmp/root"; }
+serve "$bench/payload/install"
+sed -e "s|@TMP@|$tmp/nginx|g" -e "s|@PORT@|$port|g" -e "s|@ROOT@|$tmp/root|g" \
   bench/nginx.conf.in >"$tmp/nginx/nginx.conf"
 "$nginx" -p "$tmp/nginx" -c "$tmp/nginx/nginx.conf"
 for _ in $(seq 50); do [ -s "$tmp/nginx/nginx.pid" ] && break; sleep 0.1; done
@@ -184,9 +192,9 @@ for name in "${names[@]}"; do
   printf 'url = "%s"\noutput = "%s"\n' "$url" "$tmp/curl/${name//\\//}" >>"$tmp/curl.cfg"
 done
 
-# Every file of the payload, byte for byte, in Folder.
+# Every file of the payload (or of the payload folder given second), byte for byte, in Folder.
 check_copy() {
-  python3 - "$bench/payload/install" "$1" "${names[@]:1}" <<'EOF'
+  python3 - "${2:-$bench/payload/install}" "$1" "${names[@]:1}" <<'EOF'
 import filecmp, os, sys
 source, target, names = sys.argv[1], sys.argv[2], sys.argv[3:]
 bad = [n for n in names
@@ -232,6 +240,60 @@ for round in $(seq "$rounds"); do
   summarize_requests curl
   check_copy "$tmp/curl"
 done
+
+# --- B7 updates ------------------------------------------------------------------------------
+say "B7: $rounds rounds of a full installation, then updates to the next release and to the same"
+# The names a run requested, from nginx's log; read before summarize_requests empties it.
+requested() {
+  awk -v tag="$1" '{ sub(".*/program/manager/install/", "", $5); names = names sep $5; sep = "," }
+    END { printf "b7-requested program=%s names=%s\n", tag, names }' "$tmp/nginx/access.log" \
+    >>"$results"
+}
+# Times sha256sum over the installed copies of the payload in Folder.
+time_sha256sum() {
+  local tag=$1 folder=$2 start
+  shift 2
+  start=$(now_ms)
+  (cd "$folder" && sha256sum -- "$@" >/dev/null)
+  echo "$tag sha256sum_ms=$(awk -v a="$start" -v b="$(now_ms)" 'BEGIN { printf "%.1f", b - a }')" \
+    >>"$results"
+}
+unix_names=()
+for name in "${names[@]:1}"; do unix_names+=("${name//\\//}"); done
+for round in $(seq "$rounds"); do
+  say "B7 round $round"
+  rm -rf "$program_files/Harlune"
+  serve "$bench/payload/install"
+  : >"$tmp/nginx/access.log"
+  run_tagged install b7-full "$tools/bench_driver.exe" install "$(winpath "$installer")"
+  summarize_requests b7-full
+  serve "$bench/payload/update"
+  for step in b7a b7b; do
+    run_tagged install "$step" "$tools/bench_driver.exe" install "$(winpath "$installer")"
+    tail -n 1 "$results" | grep -q 'install_ok=1' || { say "the update failed; see $log"; exit 1; }
+    requested "$step"
+    summarize_requests "$step"
+    check_copy "$install_dir" "$bench/payload/update"
+  done
+  time_sha256sum b7-sha256sum "$install_dir" "${unix_names[@]}"
+done
+say "B7c: the 32 MiB file installed, then the same release again, timed and probed"
+serve "$bench/payload/single"
+for round in $(seq "$rounds"); do
+  rm -rf "$program_files/Harlune"
+  : >"$tmp/nginx/access.log"
+  run_tagged install b7c-full "$tools/bench_driver.exe" install "$(winpath "$installer")"
+  summarize_requests b7c-full
+  run_tagged install b7c "$tools/bench_driver.exe" install "$(winpath "$installer")"
+  requested b7c
+  summarize_requests b7c
+  time_sha256sum b7c-sha256sum "$install_dir" single.bin
+done
+run_tagged probe b7c-probe "$tools/bench_driver.exe" probe "$(winpath "$installer")" 10
+grep '^probed' "$log" | tail -n 1 | grep -q 'install_ok=1' ||
+  { say "the probed update failed; see $log"; exit 1; }
+echo "b7-bytes install=$(cd "$bench/payload/install" && cat -- "${unix_names[@]}" | wc -c)" \
+  "single=$(stat -c %s "$bench/payload/single/single.bin")" >>"$results"
 stop_nginx
 
 # --- B2 responsiveness -----------------------------------------------------------------------
@@ -241,7 +303,8 @@ python3 tests/fixture/install_server.py --root "$bench/payload/single" --port "$
   --port-file "$fixture_port_file" --daemon --lifetime 600 >/dev/null
 curl -s --fail "http://$host/_control/fault?path=single.bin&throttle=$((4 * 1024 * 1024))" >/dev/null
 run_tagged probe b2-probe "$tools/bench_driver.exe" probe "$(winpath "$installer")" 10
-grep -q '^probed install_ok=1' "$log" || { say "the throttled installation failed; see $log"; exit 1; }
+grep '^probed' "$log" | tail -n 1 | grep -q 'install_ok=1' ||
+  { say "the throttled installation failed; see $log"; exit 1; }
 
 # --- B6 responsiveness while the server is silent -------------------------------------------
 say "B6: the same file, the server silent after 1 MiB; WM_NULL every 10 ms until the run ends"
