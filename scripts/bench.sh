@@ -170,10 +170,11 @@ run_tagged startup b3-startup "$tools/bench_driver.exe" startup "$starts" \
 # --- B1 install overhead (and the installer's working set for B5) ----------------------------
 say "B1: nginx on $host, $rounds rounds of installer (shown, minimized), bare program and curl"
 mkdir -p "$tmp/nginx"
-# nginx serves whatever this link points to: B7 moves it from release to release.
-serve() { ln -sfn "$1" "$tmp/root"; }
+# nginx serves whatever this link points to: B7 moves it from release to release. It lies beside
+# the payloads, where nginx's workers may look (the temporary folder is the script's alone).
+serve() { ln -sfn "$1" "$bench/payload/served"; }
 serve "$bench/payload/install"
-sed -e "s|@TMP@|$tmp/nginx|g" -e "s|@PORT@|$port|g" -e "s|@ROOT@|$tmp/root|g" \
+sed -e "s|@TMP@|$tmp/nginx|g" -e "s|@PORT@|$port|g" -e "s|@ROOT@|$bench/payload/served|g" \
   bench/nginx.conf.in >"$tmp/nginx/nginx.conf"
 "$nginx" -p "$tmp/nginx" -c "$tmp/nginx/nginx.conf"
 for _ in $(seq 50); do [ -s "$tmp/nginx/nginx.pid" ] && break; sleep 0.1; done
