@@ -184,7 +184,7 @@ base=http://$host/program/manager/install/
 names=(install.inf)
 while IFS='=' read -r key value; do
   [ -n "$value" ] && names+=("${value%$'\r'}")
-done < <(sed -n '/^\[files\]/,$p' "$bench/payload/install/install.inf" | tail -n +2)
+done < <(awk '/^\[/ { listing = /^\[files\]/; next } listing' "$bench/payload/install/install.inf")
 : >"$tmp/bare.list"
 : >"$tmp/curl.cfg"
 for name in "${names[@]}"; do
