@@ -4,11 +4,13 @@
 //       top-level window of that class being visible; prints one line per start.
 //   bench_driver install EXE [--minimized]
 //       walks the installer's wizard to the ready page, presses Next and times until the
-//       completion page shows; prints the time, the completion texts and the peak working set.
+//       completion page shows (and until the counter first shows, when the manifest has been
+//       read); prints the times, the completion texts and the peak working set.
 //       --minimized minimizes the window right after Next, so the run paints nothing.
 //   bench_driver probe EXE INTERVAL_MS
 //       the same walk, then sends WM_NULL with SendMessageTimeout every INTERVAL_MS while the
-//       installation runs; prints each latency with the download's state at that moment.
+//       installation runs; prints each latency with the download's state when it was sent and
+//       when it was answered.
 // Controls are read with InternalGetWindowText, which sends no message, so a window busy in a
 // download cannot block the reader; buttons are pressed by posting BM_CLICK (Next blocks).
 // Output lines are "key=value ..." for scripts/bench.sh.
@@ -232,16 +234,24 @@ int Install(const wchar_t* Exe, bool Minimized) {
   if (!Form) Fail("the installer window did not appear");
   WalkToReadyPage(Form);
   const HWND Complete = Control(Form, IDC_TS_COMPLETE);
+  const HWND Counter = Control(Form, IDC_LBL_ALL_FILES);
   const double Start = NowMs();
   const double StartEpoch = EpochMs();
   PostMessageW(Control(Form, IDC_BTN_NEXT), BM_CLICK, 0, 0);
   if (Minimized) ShowWindowAsync(Form, SW_MINIMIZE);
-  if (!WaitUntil([&] { return Visible(Complete); }, kInstallTimeoutMs))
+  double CounterMs = 0;
+  if (!WaitUntil(
+          [&] {
+            if (CounterMs == 0 && !Text(Counter).empty()) CounterMs = NowMs() - Start;
+            return Visible(Complete);
+          },
+          kInstallTimeoutMs))
     Fail("the completion page did not show");
   const double Elapsed = NowMs() - Start;
   std::printf(
-      "install install_ms=%.1f peak_ws=%zu install_ok=%d start_epoch_ms=%.1f end_epoch_ms=%.1f\n",
-      Elapsed, Child.PeakWorkingSet(), Succeeded(Form) ? 1 : 0, StartEpoch, EpochMs());
+      "install install_ms=%.1f counter_ms=%.1f peak_ws=%zu install_ok=%d start_epoch_ms=%.1f "
+      "end_epoch_ms=%.1f\n",
+      Elapsed, CounterMs, Child.PeakWorkingSet(), Succeeded(Form) ? 1 : 0, StartEpoch, EpochMs());
   PrintCompletion(Form);
   return 0;
 }
@@ -259,7 +269,7 @@ int Probe(const wchar_t* Exe, int IntervalMs) {
   struct TSample {
     double AtMs, LatencyMs;
     bool Answered;
-    std::wstring Counter, Bar;
+    std::wstring Counter, Bar, CounterAfter, BarAfter;
   };
   std::vector<TSample> Samples;
   const double Start = NowMs();
@@ -267,12 +277,14 @@ int Probe(const wchar_t* Exe, int IntervalMs) {
   while (!Visible(Complete)) {
     if (NowMs() - Start > kInstallTimeoutMs) Fail("the completion page did not show");
     // The state as it stood when the message went out: the latency belongs to that phase.
-    TSample Sample{NowMs() - Start, 0, false, Text(Counter), Text(Bar)};
+    TSample Sample{NowMs() - Start, 0, false, Text(Counter), Text(Bar), {}, {}};
     DWORD_PTR Result = 0;
     const double Sent = NowMs();
     Sample.Answered =
         SendMessageTimeoutW(Form, WM_NULL, 0, 0, SMTO_NORMAL, kProbeTimeoutMs, &Result) != 0;
     Sample.LatencyMs = NowMs() - Sent;
+    Sample.CounterAfter = Text(Counter);
+    Sample.BarAfter = Text(Bar);
     Samples.push_back(std::move(Sample));
     // A fixed schedule: a late answer is followed at once by the next message.
     Due += IntervalMs;
@@ -283,9 +295,11 @@ int Probe(const wchar_t* Exe, int IntervalMs) {
       Due = NowMs();
   }
   for (const TSample& Sample : Samples)
-    std::printf("probe at_ms=%.1f latency_ms=%.3f answered=%d counter=%s bar=%s\n", Sample.AtMs,
-                Sample.LatencyMs, Sample.Answered ? 1 : 0, Word(Sample.Counter).c_str(),
-                Word(Sample.Bar).c_str());
+    std::printf(
+        "probe at_ms=%.1f latency_ms=%.3f answered=%d counter=%s bar=%s counter_after=%s "
+        "bar_after=%s\n",
+        Sample.AtMs, Sample.LatencyMs, Sample.Answered ? 1 : 0, Word(Sample.Counter).c_str(),
+        Word(Sample.Bar).c_str(), Word(Sample.CounterAfter).c_str(), Word(Sample.BarAfter).c_str());
   std::printf("probed install_ok=%d\n", Succeeded(Form) ? 1 : 0);
   PrintCompletion(Form);
   return 0;

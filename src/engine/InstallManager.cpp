@@ -92,7 +92,8 @@ bool TInstallManager::FetchManifest() {
   const TFileHandle Held(CreateFileA(ManifestPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   std::string Bytes;
-  const bool Unchanged = Held && ManifestDigest && HashFile(Held.Get(), &Bytes) == ManifestDigest;
+  const std::optional<THashedFile> Read = Held ? HashFile(Held.Get(), &Bytes) : std::nullopt;
+  const bool Unchanged = Read && Read->Digest == ManifestDigest;
   if (!SignatureHolds(Unchanged ? ManifestDigest : std::nullopt)) return false;
   LoadManifest(ManifestPath);
   if (!NotOlderThanInstalled()) return false;
@@ -131,10 +132,10 @@ std::optional<TVersion> TInstallManager::InstalledVersion() {
   const TFileHandle Held(CreateFileA(Record.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!Held) return std::nullopt;
-  const std::optional<TSha256Digest> Digest = HashFile(Held.Get());
+  const std::optional<THashedFile> Hashed = HashFile(Held.Get());
   const std::string Signature =
       ReadHead(InstallDir + std::string(kSignatureName), kEcdsaP256SignatureSize + 1);
-  if (!Digest || !Verified(*Digest, Signature)) return std::nullopt;
+  if (!Hashed || !Verified(Hashed->Digest, Signature)) return std::nullopt;
   TManifest Installed;
   ::LoadManifest(Record, Installed);
   return ParseVersion(Installed.Version);

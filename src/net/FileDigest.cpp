@@ -1,7 +1,7 @@
 #include "net/FileDigest.h"
 
 #include <chrono>
-#include <vector>
+#include <memory>
 
 #include "win32/Cng.h"
 #include "win32/Handle.h"
@@ -9,38 +9,46 @@
 
 namespace {
 
+using TClock = std::chrono::steady_clock;
+
 constexpr DWORD kReadSize = 256 * 1024;
 // Long enough that the messages cost next to nothing, short enough that a user never sees it.
 constexpr std::chrono::milliseconds kSlice{8};
+// When the window's messages are due again: one slice runs on across many small files.
+TClock::time_point NextMessages;
 
 }  // namespace
 
-std::optional<TSha256Digest> HashFile(HANDLE File, std::string* Bytes) {
+std::optional<THashedFile> HashFile(HANDLE File, std::string* Bytes) {
   TSha256 Hash;
-  std::vector<char> Buffer(kReadSize);
-  auto SliceEnd = std::chrono::steady_clock::now() + kSlice;
+  const auto Buffer = std::make_unique_for_overwrite<char[]>(kReadSize);
+  ULONGLONG Size = 0;
   for (;;) {
     DWORD Read = 0;
-    if (!ReadFile(File, Buffer.data(), kReadSize, &Read, nullptr)) return std::nullopt;
-    if (Read == 0) return Hash.Finish();
-    Hash.Update(Buffer.data(), Read);
-    if (Bytes) Bytes->append(Buffer.data(), Read);
-    if (std::chrono::steady_clock::now() >= SliceEnd) {
+    if (!ReadFile(File, Buffer.get(), kReadSize, &Read, nullptr)) return std::nullopt;
+    if (Read == 0) break;
+    Hash.Update(Buffer.get(), Read);
+    Size += Read;
+    if (Bytes) Bytes->append(Buffer.get(), Read);
+    if (TClock::now() >= NextMessages) {
       // Nothing stops a hash: a quit message only marks the application as ending.
       constexpr bool kGoOn = false;
       HandleWaitingMessages(GetTickCount64() + kSlice.count(), kGoOn);
-      SliceEnd = std::chrono::steady_clock::now() + kSlice;
+      NextMessages = TClock::now() + kSlice;
     }
   }
+  const std::optional<TSha256Digest> Digest = Hash.Finish();
+  if (!Digest) return std::nullopt;
+  return THashedFile{*Digest, Size};
 }
 
 std::optional<ULONGLONG> SizeWithDigest(const std::wstring& Path, const TSha256Digest& Digest) {
+  // Without backup semantics a folder does not open: only a file is read here.
   const TFileHandle File(CreateFileW(Path.c_str(), GENERIC_READ,
                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                      nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  BY_HANDLE_FILE_INFORMATION Info;
-  if (!File || !GetFileInformationByHandle(File.Get(), &Info) ||
-      (Info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || HashFile(File.Get()) != Digest)
-    return std::nullopt;
-  return ULARGE_INTEGER{{Info.nFileSizeLow, Info.nFileSizeHigh}}.QuadPart;
+  if (!File) return std::nullopt;
+  const std::optional<THashedFile> Hashed = HashFile(File.Get());
+  if (!Hashed || Hashed->Digest != Digest) return std::nullopt;
+  return Hashed->Size;
 }

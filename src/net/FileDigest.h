@@ -11,9 +11,13 @@
 
 #include "base/CryptoTypes.h"
 
+struct THashedFile {
+  TSha256Digest Digest;
+  ULONGLONG Size;  // the bytes read
+};
 // The digest of what File holds from its current position to its end; Bytes, when given,
 // receives those bytes as well. Nothing when a read fails or the hash cannot be computed.
-std::optional<TSha256Digest> HashFile(HANDLE File, std::string* Bytes = nullptr);
+std::optional<THashedFile> HashFile(HANDLE File, std::string* Bytes = nullptr);
 
 // The size of the plain file at Path when its bytes have exactly Digest. It is read with every
 // sharing granted, so that a program holding the file does not stop the check. Nothing for a
