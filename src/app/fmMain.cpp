@@ -12,6 +12,7 @@
 #include "app/ArtworkRules.h"
 #include "app/ControlIds.h"
 #include "app/License.h"
+#include "app/StartupPhases.h"
 #include "app/WizardRules.h"
 #include "app/res/ResourceIds.h"
 #include "engine/InstallManager.h"
@@ -125,11 +126,14 @@ TInstForm::TInstForm() {
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, Application.Handle(),
                                nullptr));
   Dpi_ = GetDpiForWindow(Handle_);
+  MarkStartupPhase("window");
   CreateControls();
   BindActions();
+  MarkStartupPhase("controls");
   ApplyDpi(Dpi_);
   FormCreate();
   SetInstallProgressView(this);
+  MarkStartupPhase("pages");
 }
 
 TInstForm::~TInstForm() {
@@ -219,11 +223,13 @@ void TInstForm::ApplyDpi(UINT Dpi) {
         return TRUE;
       },
       reinterpret_cast<LPARAM>(Font_.Get()));
+  MarkStartupPhase("font");
   // The artwork drawn for this scaling: the logo 1:1, the banner reduced to fit its panel.
   Image1.SetPicture(
       LoadPicture(ArtworkId(LogoScale(Dpi), IDB_LOGO, IDB_LOGO_125, IDB_LOGO_150, IDB_LOGO_200)));
   Image2.SetPicture(LoadPicture(
       ArtworkId(BannerScale(Dpi), IDB_BANNER, IDB_BANNER_125, IDB_BANNER_150, IDB_BANNER_200)));
+  MarkStartupPhase("artwork");
   // Every control at its design place, container by container; the docking follows.
   Panel1.ApplyDpi(Dpi);
   Panel2.ApplyDpi(Dpi);
@@ -234,6 +240,7 @@ void TInstForm::ApplyDpi(UINT Dpi) {
   SetWindowPos(Handle_, nullptr, 0, 0, Outer.right - Outer.left, Outer.bottom - Outer.top,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   Layout();
+  MarkStartupPhase("layout");
 }
 
 void TInstForm::Layout() {
@@ -262,7 +269,9 @@ void TInstForm::Show() {
   SetWindowPos(Handle_, nullptr, (GetSystemMetrics(SM_CXSCREEN) - Width) / 2,
                (GetSystemMetrics(SM_CYSCREEN) - Height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
   ShowWindow(Handle_, SW_SHOWNORMAL);
+  MarkStartupPhase("visible");
   UpdateWindow(Handle_);
+  MarkStartupPhase("painted");
 }
 
 void TInstForm::Close() { PostMessageW(Handle_, WM_CLOSE, 0, 0); }
