@@ -45,4 +45,7 @@ void TControl::CreateChild(const wchar_t* ClassName, HWND Parent, int Id, const 
   CreateWindowOf(ClassName, Text, WS_CHILD | WS_VISIBLE | Style, ExStyle, Design.Left, Design.Top,
                  Design.Width, Design.Height, Parent,
                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(Id)));
+  // The parent's font, before anything measures or draws text in the new control.
+  if (const auto Font = static_cast<WPARAM>(SendMessageW(Parent, WM_GETFONT, 0, 0)))
+    SendMessageW(Handle_, WM_SETFONT, Font, FALSE);
 }

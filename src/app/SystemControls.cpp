@@ -81,14 +81,13 @@ void TCheckBox::SetChecked(bool Checked) {
 
 // --- TMemo
 
-void TMemo::Create(TContainer& Parent, int Id, const TDesignRect& Design, std::wstring_view Text) {
+void TMemo::Create(TContainer& Parent, int Id, const TDesignRect& Design) {
   // No horizontal scrolling: long lines wrap at the box's width.
   CreateChild(L"EDIT", Parent, Id, Design,
               ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL | WS_TABSTOP,
               WS_EX_CLIENTEDGE, L"");
   // The user may type more than the edit control's default limit.
   SendMessageW(Handle_, EM_SETLIMITTEXT, 0, 0);
-  SetText(Text);
 }
 
 int TMemo::LineCount() const {

@@ -127,6 +127,10 @@ TInstForm::TInstForm() {
                                nullptr));
   Dpi_ = GetDpiForWindow(Handle_);
   MarkStartupPhase("window");
+  // The font before the controls: each takes it as it is created, so no label measures itself
+  // in the system font first and no control gets a second font at once.
+  SetFont(Dpi_);
+  MarkStartupPhase("font");
   CreateControls();
   BindActions();
   MarkStartupPhase("controls");
@@ -173,7 +177,9 @@ void TInstForm::CreateControls() {
   Label31.Create(tsOption, IDC_LABEL31, {16, 16},
                  L"사용권 계약서에 동의하여야 설치를 계속할 수 있습니다.");
   chkOk.Create(tsOption, IDC_CHK_OK, {16, 256, 169}, L"사용계약서에 동의합니다.");
-  Memo1.Create(tsOption, IDC_MEMO1, {8, 40, 401, 209}, LicenseText());
+  // Its text comes when its page first shows: the first page does not need it, and wrapping
+  // the whole licence, and again in the window's font, was a tenth of the start-up.
+  Memo1.Create(tsOption, IDC_MEMO1, {8, 40, 401, 209});
 
   Label4.Create(tsReady, IDC_LABEL4, {48, 104}, L"설치준비가 완료되었습니다.");
   Label5.Create(tsReady, IDC_LABEL5, {48, 208}, L"설치를 시작하려면 다음 버튼을 눌러 주세요.");
@@ -208,13 +214,14 @@ void TInstForm::BindActions() {
   btnPrev.SetAction(acPrev);
   btnNext.SetAction(acNext);
   btnFinish.SetAction(acCancel);
+  tsOption.OnShow = [this] { tsOptionShow(); };
 }
 
-void TInstForm::ApplyDpi(UINT Dpi) {
-  Dpi_ = Dpi;
+void TInstForm::SetFont(UINT Dpi) {
   Font_.Reset(CreateFontW(-ScaleForDpi(kFontHeight, Dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
                           DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                           DEFAULT_PITCH | FF_DONTCARE, kInstFormFontName));
+  FontDpi_ = Dpi;
   // Every control uses the window's font.
   EnumChildWindows(
       Handle_,
@@ -223,7 +230,11 @@ void TInstForm::ApplyDpi(UINT Dpi) {
         return TRUE;
       },
       reinterpret_cast<LPARAM>(Font_.Get()));
-  MarkStartupPhase("font");
+}
+
+void TInstForm::ApplyDpi(UINT Dpi) {
+  Dpi_ = Dpi;
+  if (Dpi != FontDpi_) SetFont(Dpi);
   // The artwork drawn for this scaling: the logo 1:1, the banner reduced to fit its panel.
   Image1.SetPicture(
       LoadPicture(ArtworkId(LogoScale(Dpi), IDB_LOGO, IDB_LOGO_125, IDB_LOGO_150, IDB_LOGO_200)));
@@ -319,6 +330,13 @@ void TInstForm::acCancelExecute() {
 
 void TInstForm::acFinishExecute() { Close(); }
 
+void TInstForm::tsOptionShow() {
+  // Once: what the user typed into the box stays when they come back to the page.
+  if (LicenseShown_) return;
+  LicenseShown_ = true;
+  Memo1.SetText(LicenseText());
+}
+
 void TInstForm::ActionList1Update() {
   const TWizardButtons Buttons =
       WizardButtons(PC.ActivePageIndex(), ProgressPageIndex(), chkOk.Checked());
@@ -388,6 +406,9 @@ LRESULT TInstForm::HandleMessage(UINT Message, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
       Layout();
       return 0;
+    case WM_GETFONT:
+      // What a control created inside takes (TControl::CreateChild).
+      return reinterpret_cast<LRESULT>(Font_.Get());
     case WM_COMMAND:
       OnCommand(LOWORD(wParam), HIWORD(wParam));
       return 0;
