@@ -123,11 +123,14 @@ def startup_rows(records):
     if phases:
         spans = {}
         for record in phases:
-            marks = sorted((float(record[mark]), mark) for mark in PHASES if mark in record)
+            rank = list(PHASES)
+            marks = sorted((float(record[mark]), rank.index(mark), mark)
+                           for mark in PHASES if mark in record)
+            marks = [(at, mark) for at, _, mark in marks]
             for (at, mark), (before, _) in zip(marks, [(0.0, "")] + marks):
                 spans.setdefault(mark, []).append(at - before)
-        order = sorted(spans, key=lambda mark: statistics.median(
-            float(r[mark]) for r in phases if mark in r))
+        order = sorted(spans, key=lambda mark: (statistics.median(
+            float(r[mark]) for r in phases if mark in r), list(PHASES).index(mark)))
         rows.append(("", "phases (ms)", "%.0f ms" % statistics.median(float(r["ms"]) for r in phases),
                      "-", "-", ", ".join("%s %.1f" % (PHASES[mark], statistics.median(spans[mark]))
                                          for mark in order)))
