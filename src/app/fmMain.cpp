@@ -134,7 +134,8 @@ TInstForm::TInstForm() {
   CreateControls();
   BindActions();
   MarkStartupPhase("controls");
-  ApplyDpi(Dpi_);
+  // The controls already stand at their places for this DPI.
+  SizeForDpi();
   FormCreate();
   SetInstallProgressView(this);
   MarkStartupPhase("pages");
@@ -221,7 +222,6 @@ void TInstForm::SetFont(UINT Dpi) {
   Font_.Reset(CreateFontW(-ScaleForDpi(kFontHeight, Dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
                           DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                           DEFAULT_PITCH | FF_DONTCARE, kInstFormFontName));
-  FontDpi_ = Dpi;
   // Every control uses the window's font.
   EnumChildWindows(
       Handle_,
@@ -234,17 +234,21 @@ void TInstForm::SetFont(UINT Dpi) {
 
 void TInstForm::ApplyDpi(UINT Dpi) {
   Dpi_ = Dpi;
-  if (Dpi != FontDpi_) SetFont(Dpi);
+  SetFont(Dpi);
+  // Every control at its design place, container by container; the docking follows.
+  Panel1.ApplyDpi(Dpi);
+  Panel2.ApplyDpi(Dpi);
+  SizeForDpi();
+}
+
+void TInstForm::SizeForDpi() {
+  const UINT Dpi = Dpi_;
   // The artwork drawn for this scaling: the logo 1:1, the banner reduced to fit its panel.
   Image1.SetPicture(
       LoadPicture(ArtworkId(LogoScale(Dpi), IDB_LOGO, IDB_LOGO_125, IDB_LOGO_150, IDB_LOGO_200)));
   Image2.SetPicture(LoadPicture(
       ArtworkId(BannerScale(Dpi), IDB_BANNER, IDB_BANNER_125, IDB_BANNER_150, IDB_BANNER_200)));
   MarkStartupPhase("artwork");
-  // Every control at its design place, container by container; the docking follows.
-  Panel1.ApplyDpi(Dpi);
-  Panel2.ApplyDpi(Dpi);
-
   RECT Outer = {0, 0, ScaleForDpi(kInstFormClientSize.cx, Dpi),
                 ScaleForDpi(kInstFormClientSize.cy, Dpi)};
   AdjustWindowRectExForDpi(&Outer, kFormStyle, FALSE, kFormExStyle, Dpi);

@@ -89,6 +89,8 @@ class TInstForm final : public TWindow, public TProgressView {
   void SetFont(UINT Dpi);
   // Font, fixed positions and the window's size for Dpi; the docked panels follow in Layout.
   void ApplyDpi(UINT Dpi);
+  // The artwork, the window's size and the docking for the current DPI.
+  void SizeForDpi();
   // The docking: the bottom panel at the bottom, the banner at the left, the pages in the rest.
   void Layout();
   void OnCommand(int Id, int Code);
@@ -103,7 +105,6 @@ class TInstForm final : public TWindow, public TProgressView {
   TWindowHandle Window_;  // Handle_'s owner
   UINT Dpi_ = USER_DEFAULT_SCREEN_DPI;
   TFont Font_;
-  UINT FontDpi_ = 0;
   HWND LastFocus_ = nullptr;
   bool LicenseShown_ = false;
 };

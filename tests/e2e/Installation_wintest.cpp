@@ -175,6 +175,11 @@ TEST_F(Installation, AtEveryScalingTheWindowGrowsAndTheBannerFillsItsPanel) {
     auto I = Start();
     ASSERT_NE(I->Form, nullptr);
     EXPECT_EQ(ClientSize(I->Form).cx, MulDiv(588, static_cast<int>(Dpi), 96));
+    // The controls stand at their scaled places from the start.
+    EXPECT_EQ(RectIn(I->Item(IDC_BTN_NEXT), I->Item(IDC_PANEL1)).left,
+              MulDiv(392, static_cast<int>(Dpi), 96));
+    EXPECT_EQ(RectIn(I->Item(IDC_LABEL25), I->Item(IDC_TS_WELCOME)).top,
+              MulDiv(104, static_cast<int>(Dpi), 96));
     // Once idle, the window has painted.
     ASSERT_TRUE(I->WaitForButtons(false, true, L"취소", true));
     const RECT Panel = RectIn(I->Item(IDC_PANEL3), nullptr);
