@@ -180,7 +180,6 @@ TEST_F(Installation, AtEveryScalingTheWindowGrowsAndTheBannerFillsItsPanel) {
               MulDiv(392, static_cast<int>(Dpi), 96));
     EXPECT_EQ(RectIn(I->Item(IDC_LABEL25), I->Item(IDC_TS_WELCOME)).top,
               MulDiv(104, static_cast<int>(Dpi), 96));
-    // Once idle, the window has painted.
     ASSERT_TRUE(I->WaitForButtons(false, true, L"취소", true));
     const RECT Panel = RectIn(I->Item(IDC_PANEL3), nullptr);
     const TWindowDC Screen(nullptr);

@@ -67,6 +67,8 @@ TInstaller::TInstaller() : TInstaller(OnDriveZ(VELQUOR_INSTALLER_EXE)) {}
 
 TInstaller::TInstaller(const std::string& ExePath) : Process_(L"\"" + Utf8ToWide(ExePath) + L"\"") {
   Form = Process_.WaitForWindow(kCaption, kStartTimeoutMs);
+  // Visible comes before the first paint; a test starts from what the user sees.
+  if (Form) Process_.WaitForIdle(kStartTimeoutMs);
 }
 
 int TInstaller::Page() const {

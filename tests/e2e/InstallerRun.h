@@ -42,8 +42,8 @@ std::set<std::string> TempFiles(const std::string& Pattern);
 void ServePayload(const TInstallServer& Server, const std::vector<std::string>& Files,
                   bool Extras = true);
 
-// One start of the installer (the built one, or a copy at ExePath), ended at the latest when
-// the object goes.
+// One start of the installer (the built one, or a copy at ExePath), its window painted, ended at
+// the latest when the object goes.
 class TInstaller {
  public:
   TInstaller();
