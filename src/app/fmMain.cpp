@@ -283,6 +283,8 @@ void TInstForm::Show() {
   const int Height = Outer.bottom - Outer.top;
   SetWindowPos(Handle_, nullptr, (GetSystemMetrics(SM_CXSCREEN) - Width) / 2,
                (GetSystemMetrics(SM_CYSCREEN) - Height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  // The buttons as the update rule wants them in the first frame, not one idle step later.
+  ActionList1.Update();
   ShowWindow(Handle_, SW_SHOWNORMAL);
   MarkStartupPhase("visible");
   UpdateWindow(Handle_);
