@@ -119,22 +119,40 @@ def startup_rows(records):
     if early:
         rows.append(("", "started unfilled", "%d" % len(early), "0", "MISSED",
                      "starts counted with fewer controls than half a second later"))
-    phases = [r for r in records if r["tag"] == "b3-phases"]
+    phases = phase_medians(records)
     if phases:
-        spans = {}
-        for record in phases:
-            rank = list(PHASES)
-            marks = sorted((float(record[mark]), rank.index(mark), mark)
-                           for mark in PHASES if mark in record)
-            marks = [(at, mark) for at, _, mark in marks]
-            for (at, mark), (before, _) in zip(marks, [(0.0, "")] + marks):
-                spans.setdefault(mark, []).append(at - before)
-        order = sorted(spans, key=lambda mark: (statistics.median(
-            float(r[mark]) for r in phases if mark in r), list(PHASES).index(mark)))
-        rows.append(("", "phases (ms)", "%.0f ms" % statistics.median(float(r["ms"]) for r in phases),
-                     "-", "-", ", ".join("%s %.1f" % (PHASES[mark], statistics.median(spans[mark]))
-                                         for mark in order)))
+        rows.append(("", "phases", "%.0f ms" % sum(ms for _, ms in phases), "-", "-",
+                     "sum of the median phases of the build that marks them (below)"))
     return rows
+
+
+def phase_medians(records):
+    """The installer's start-up phases from the build that marks them: each phase's median
+    length in ms, in the order they happened."""
+    phases = [r for r in records if r["tag"] == "b3-phases"]
+    if not phases:
+        return []
+    rank = list(PHASES)
+    spans = {}
+    for record in phases:
+        marks = sorted((float(record[mark]), rank.index(mark), mark)
+                       for mark in PHASES if mark in record)
+        before = 0.0
+        for at, _, mark in marks:
+            spans.setdefault(mark, []).append(at - before)
+            before = at
+    order = sorted(spans, key=lambda mark: (statistics.median(
+        float(r[mark]) for r in phases if mark in r), rank.index(mark)))
+    return [(PHASES[mark], statistics.median(spans[mark])) for mark in order]
+
+
+def table(headers, rows):
+    widths = [max(len(str(row[i])) for row in rows + [headers]) for i in range(len(headers))]
+    line = lambda row: "| " + " | ".join(str(c).ljust(w) for c, w in zip(row, widths)) + " |"
+    print(line(headers))
+    print("|" + "|".join("-" * (w + 2) for w in widths) + "|")
+    for row in rows:
+        print(line(row))
 
 
 def verdict(held):
@@ -225,13 +243,13 @@ def main():
                          "-", "-", "peer %.1f MiB during its install, %.1f MiB at start-up"
                          % (max(peer_peak) / MIB, max(peer_started) / MIB)))
 
-    headers = ("Bench", "Figure", "Value", "Goal", "", "Raw")
-    widths = [max(len(str(row[i])) for row in rows + [headers]) for i in range(len(headers))]
-    line = lambda row: "| " + " | ".join(str(c).ljust(w) for c, w in zip(row, widths)) + " |"
-    print(line(headers))
-    print("|" + "|".join("-" * (w + 2) for w in widths) + "|")
-    for row in rows:
-        print(line(row))
+    table(("Bench", "Figure", "Value", "Goal", "", "Raw"), rows)
+    phases = phase_medians(records)
+    if phases:
+        print()
+        print("Start-up phases of the installer (medians of %d starts of the build that marks them)"
+              % len([r for r in records if r["tag"] == "b3-phases"]))
+        table(("Phase", "ms"), [(name, "%.1f" % ms) for name, ms in phases])
 
 
 if __name__ == "__main__":
