@@ -100,8 +100,8 @@ installer=$app_build/src/app/VelquorManager_Install.exe
 phases_installer=$phases_build/src/app/VelquorManager_Install.exe
 tools=$bench/tools
 
-# The peer, from this checkout's script, with the same artwork and licence (makensis reads a
-# text licence as UTF-8 only with its byte order mark).
+# The peer, from this checkout's script, with the same artwork and licence (with a byte order
+# mark, so that makensis takes the text as UTF-8).
 say "building the NSIS peer with $(makensis -VERSION)"
 mkdir -p "$bench/peer"
 peer=$bench/peer/VelquorPeer_Install.exe
