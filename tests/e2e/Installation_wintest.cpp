@@ -470,6 +470,9 @@ TEST_F(Installation, TheVendorsBuildInstallsOnlyWhatWasPublished) {
 // Last: it stops the install server.
 TEST_F(Installation, ZAnUnreachableServerEndsOnTheCompletionPageWithTheCause) {
   Server.Get("/_control/shutdown");
+  // The server answers the request before it stops serving; an installer that starts and walks
+  // its pages quickly would still be served.
+  ASSERT_TRUE(WaitUntil([&] { return Server.Get("/_control/log").empty(); }, kStepTimeoutMs));
   auto I = Start();
   ASSERT_NE(I->Form, nullptr);
   ASSERT_TRUE(I->Install());

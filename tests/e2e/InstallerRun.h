@@ -62,7 +62,8 @@ class TInstaller {
   bool WaitForButtons(bool Prev, bool Next, const std::wstring& Third, bool ThirdEnabled) const;
   // Welcome, licence with the box ticked, ready.
   bool GoToReadyPage() const;
-  // From the welcome page through the ready page's Next to the completion page.
+  // From the welcome page through the ready page's Next to the completion page, its third
+  // button bound to Finish.
   bool Install(DWORD TimeoutMs = kInstallTimeoutMs) const;
   bool Shot(const std::string& Name) const;
 
