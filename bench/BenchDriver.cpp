@@ -1,7 +1,14 @@
 // The bench's driver, a Windows program in the same Wine session as the programs it measures.
-//   bench_driver startup RUNS CLASS_A EXE_A CLASS_B EXE_B
-//       starts A and B in turn, RUNS times each, and times each from CreateProcess to its
-//       top-level window of that class being visible; prints one line per start.
+//   bench_driver startup RUNS NAME CLASS CAPTION EXE [NAME CLASS CAPTION EXE ...]
+//       starts each program once per round, RUNS rounds, each round beginning with the next
+//       program, and times each from CreateProcess to its first painted window: its top-level
+//       window of that class and caption visible, and then the process idle (WaitForInputIdle),
+//       so a window that is still being filled or painted is not counted; prints one line per
+//       start, with the visible controls at that moment and half a second later.
+//   bench_driver phases RUNS CLASS CAPTION EXE FILE
+//       starts a build made for the purpose RUNS times; after each start reads the marks it
+//       wrote into FILE (the performance counter, in ms, when start-up reached each phase) and
+//       prints them as times since CreateProcess.
 //   bench_driver install EXE [--minimized]
 //       walks the installer's wizard to the ready page, presses Next and times until the
 //       completion page shows (and until the counter first shows, when the manifest has been
@@ -11,6 +18,10 @@
 //       the same walk, then sends WM_NULL with SendMessageTimeout every INTERVAL_MS while the
 //       installation runs; prints each latency with the download's state when it was sent and
 //       when it was answered.
+//   bench_driver peer-install EXE CAPTION
+//       walks the NSIS peer's wizard (welcome, licence), presses its agreement button, which
+//       starts the installation, and times until the finish page shows; prints the time and
+//       the peak working set.
 // Controls are read with InternalGetWindowText, which sends no message, so a window busy in a
 // download cannot block the reader; buttons are pressed by posting BM_CLICK (Next blocks).
 // Output lines are "key=value ..." for scripts/bench.sh.
@@ -43,6 +54,12 @@ constexpr DWORD kExitTimeoutMs = 10000;
 constexpr UINT kProbeTimeoutMs = 20000;
 constexpr wchar_t kInstFormClass[] = L"TInstForm";
 constexpr wchar_t kFailedHeadline[] = L"프로그램 설치를 완료하지 못했습니다.";
+// The NSIS wizard: its buttons and the controls that tell its pages apart, by the ids that its
+// stub and Modern UI give them.
+constexpr wchar_t kDialogClass[] = L"#32770";
+constexpr int kNsisLicenceText = 1000;   // the licence page's text box
+constexpr int kNsisProgressBar = 1004;   // the install files page's bar
+constexpr int kNsisDialogsFirst = 1200;  // the first control of a welcome or finish page
 
 // Milliseconds since 1970 on the clock the server's log uses, to place a run among its requests.
 double EpochMs() {
@@ -92,13 +109,15 @@ std::string Word(const std::wstring& Text) {
   return Utf8(Packed);
 }
 
-// The visible top-level window of class ClassName that process ProcessId owns, or nullptr.
-HWND FindProcessWindow(DWORD ProcessId, const wchar_t* ClassName) {
+// The visible top-level window of class ClassName (and caption Caption, when given) that
+// process ProcessId owns, or nullptr. The caption tells an NSIS wizard from any other dialog.
+HWND FindProcessWindow(DWORD ProcessId, const wchar_t* ClassName, const wchar_t* Caption) {
   struct TSearch {
     DWORD ProcessId;
     const wchar_t* ClassName;
+    const wchar_t* Caption;
     HWND Found;
-  } Search = {ProcessId, ClassName, nullptr};
+  } Search = {ProcessId, ClassName, Caption, nullptr};
   EnumWindows(
       [](HWND Window, LPARAM Param) -> BOOL {
         auto* S = reinterpret_cast<TSearch*>(Param);
@@ -106,13 +125,28 @@ HWND FindProcessWindow(DWORD ProcessId, const wchar_t* ClassName) {
         GetWindowThreadProcessId(Window, &Owner);
         wchar_t Class[64];
         if (Owner != S->ProcessId || !IsWindowVisible(Window) ||
-            !GetClassNameW(Window, Class, 64) || lstrcmpW(Class, S->ClassName) != 0)
+            !GetClassNameW(Window, Class, 64) || lstrcmpW(Class, S->ClassName) != 0 ||
+            (S->Caption && Text(Window) != S->Caption))
           return TRUE;
         S->Found = Window;
         return FALSE;
       },
       reinterpret_cast<LPARAM>(&Search));
   return Search.Found;
+}
+
+// The visible windows inside Window, at any depth: a frame shown before its page is filled
+// has fewer than it has later.
+int VisibleControls(HWND Window) {
+  int Count = 0;
+  EnumChildWindows(
+      Window,
+      [](HWND Child, LPARAM Param) -> BOOL {
+        if (IsWindowVisible(Child)) ++*reinterpret_cast<int*>(Param);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&Count));
+  return Count;
 }
 
 class TChild;
@@ -150,13 +184,19 @@ class TChild {
   }
 
   void Terminate() { TerminateProcess(Info_.hProcess, 1); }
+  HWND Window() const { return Window_; }
   double StartMs() const { return StartMs_; }
-  HWND WaitForWindow(const wchar_t* ClassName) {
+  HWND WaitForWindow(const wchar_t* ClassName, const wchar_t* Caption = nullptr) {
     WaitUntil(
-        [&] { return (Window_ = FindProcessWindow(Info_.dwProcessId, ClassName)) != nullptr; },
+        [&] {
+          return (Window_ = FindProcessWindow(Info_.dwProcessId, ClassName, Caption)) != nullptr;
+        },
         kStepTimeoutMs);
     return Window_;
   }
+  // Until the program waits for input with nothing left to handle: its first window is then
+  // created, filled and painted.
+  bool WaitForIdle() const { return WaitForInputIdle(Info_.hProcess, kStepTimeoutMs) == 0; }
   // The process's peak working set in bytes (Wine reads the high-water mark of its resident set).
   size_t PeakWorkingSet() const {
     PROCESS_MEMORY_COUNTERS Counters = {};
@@ -205,24 +245,67 @@ void PrintCompletion(HWND Form) {
   std::printf("label30=%s\n", Utf8(Text(Control(Form, IDC_LABEL30))).c_str());
 }
 
-int Startup(int Runs, const wchar_t* ClassA, const wchar_t* ExeA, const wchar_t* ClassB,
-            const wchar_t* ExeB) {
-  const struct {
-    const char* Name;
-    const wchar_t* ClassName;
-    const wchar_t* Exe;
-  } Programs[] = {{"a", ClassA, ExeA}, {"b", ClassB, ExeB}};
+struct TProgram {
+  std::string Name;
+  const wchar_t* ClassName;
+  const wchar_t* Caption;
+  const wchar_t* Exe;
+};
+
+// When a start reached its visible window and its first idle, in ms since CreateProcess.
+struct TStarted {
+  double VisibleMs = 0;
+  double IdleMs = 0;
+};
+
+TStarted Start(TChild& Child, const TProgram& Program) {
+  if (!Child.WaitForWindow(Program.ClassName, Program.Caption)) Fail("no window appeared");
+  TStarted Started;
+  Started.VisibleMs = NowMs() - Child.StartMs();
+  if (!Child.WaitForIdle()) Fail("the program never went idle");
+  Started.IdleMs = NowMs() - Child.StartMs();
+  return Started;
+}
+
+int Startup(int Runs, const std::vector<TProgram>& Programs) {
+  const size_t Count = Programs.size();
   for (int Run = 0; Run < Runs; ++Run) {
-    for (const auto& Program : Programs) {
+    // Each round starts with another program, so none always meets the cache another left.
+    for (size_t Turn = 0; Turn < Count; ++Turn) {
+      const TProgram& Program = Programs[(static_cast<size_t>(Run) + Turn) % Count];
       TChild Child(Program.Exe);
-      if (!Child.WaitForWindow(Program.ClassName)) Fail("no window appeared");
-      const double Elapsed = NowMs() - Child.StartMs();
-      // Let the first paint and the idle step run, then read the settled working set.
+      const TStarted Started = Start(Child, Program);
+      const int Controls = VisibleControls(Child.Window());
+      // Let the idle step and anything posted run, then read the settled window and memory.
       Sleep(500);
-      std::printf("startup program=%s ms=%.1f peak_ws=%zu\n", Program.Name, Elapsed,
-                  Child.PeakWorkingSet());
+      std::printf(
+          "startup program=%s visible_ms=%.1f ms=%.1f controls=%d settled_controls=%d "
+          "peak_ws=%zu\n",
+          Program.Name.c_str(), Started.VisibleMs, Started.IdleMs, Controls,
+          VisibleControls(Child.Window()), Child.PeakWorkingSet());
       std::fflush(stdout);
     }
+  }
+  return 0;
+}
+
+// The marks of a build made for the purpose: "name=counter_ms" lines, written at its first idle.
+int Phases(int Runs, const TProgram& Program, const wchar_t* File) {
+  for (int Run = 0; Run < Runs; ++Run) {
+    DeleteFileW(File);
+    TChild Child(Program.Exe);
+    const TStarted Started = Start(Child, Program);
+    FILE* Marks = nullptr;
+    WaitUntil([&] { return (Marks = _wfopen(File, L"r")) != nullptr; }, kStepTimeoutMs);
+    if (!Marks) Fail("the program wrote no start-up marks");
+    std::printf("phases ms=%.1f", Started.IdleMs);
+    char Name[64];
+    double AtMs = 0;
+    while (std::fscanf(Marks, " %63[^=]=%lf", Name, &AtMs) == 2)
+      std::printf(" %s=%.2f", Name, AtMs - Child.StartMs());
+    std::fclose(Marks);
+    std::printf("\n");
+    std::fflush(stdout);
   }
   return 0;
 }
@@ -253,6 +336,47 @@ int Install(const wchar_t* Exe, bool Minimized) {
       "end_epoch_ms=%.1f\n",
       Elapsed, CounterMs, Child.PeakWorkingSet(), Succeeded(Form) ? 1 : 0, StartEpoch, EpochMs());
   PrintCompletion(Form);
+  return 0;
+}
+
+// The peer's walk: Next on the welcome page, then the licence page's agreement, which starts
+// the installation; it ends when the finish page replaces the install files page.
+int PeerInstall(const wchar_t* Exe, const wchar_t* Caption) {
+  TChild Child(Exe);
+  const HWND Wizard = Child.WaitForWindow(kDialogClass, Caption);
+  if (!Wizard) Fail("the peer's window did not appear");
+  const HWND Next = GetDlgItem(Wizard, IDOK);
+  const HWND Cancel = GetDlgItem(Wizard, IDCANCEL);
+  if (!WaitUntil([&] { return Enabled(Next) && Visible(Control(Wizard, kNsisDialogsFirst)); },
+                 kStepTimeoutMs))
+    Fail("the peer's welcome page did not show");
+  PostMessageW(Next, BM_CLICK, 0, 0);
+  if (!WaitUntil([&] { return Visible(Control(Wizard, kNsisLicenceText)) && Enabled(Next); },
+                 kStepTimeoutMs))
+    Fail("the peer's licence page did not show");
+  const double Start = NowMs();
+  PostMessageW(Next, BM_CLICK, 0, 0);
+  // An aborted installation stays on its page with only Cancel usable (while it runs, Cancel
+  // is disabled too); a second of that state is taken as the end.
+  constexpr double kSettledMs = 1000;
+  double AbortedSince = 0;
+  bool Aborted = false;
+  const bool Finished = WaitUntil(
+      [&] {
+        const HWND Bar = Control(Wizard, kNsisProgressBar);
+        if (!(Bar && Enabled(Cancel) && !Enabled(Next)))
+          AbortedSince = 0;
+        else if (AbortedSince == 0)
+          AbortedSince = NowMs();
+        Aborted = AbortedSince != 0 && NowMs() - AbortedSince > kSettledMs;
+        return Aborted || (!Bar && Visible(Control(Wizard, kNsisDialogsFirst)));
+      },
+      kInstallTimeoutMs);
+  const double Elapsed = NowMs() - Start;
+  std::printf("peer install_ms=%.1f peak_ws=%zu install_ok=%d\n", Elapsed, Child.PeakWorkingSet(),
+              Finished && !Aborted ? 1 : 0);
+  // Finish ends it; a close request on that page is not enough.
+  if (Finished && !Aborted) PostMessageW(Next, BM_CLICK, 0, 0);
   return 0;
 }
 
@@ -309,14 +433,24 @@ int Probe(const wchar_t* Exe, int IntervalMs) {
 
 int wmain(int argc, wchar_t** argv) {
   const std::wstring Mode = argc > 1 ? argv[1] : L"";
-  if (Mode == L"startup" && argc == 7)
-    return Startup(_wtoi(argv[2]), argv[3], argv[4], argv[5], argv[6]);
+  if (Mode == L"startup" && argc >= 7 && (argc - 3) % 4 == 0) {
+    std::vector<TProgram> Programs;
+    for (int i = 3; i < argc; i += 4)
+      Programs.push_back({Utf8(argv[i]), argv[i + 1], argv[i + 2], argv[i + 3]});
+    return Startup(_wtoi(argv[2]), Programs);
+  }
+  if (Mode == L"phases" && argc == 7)
+    return Phases(_wtoi(argv[2]), {"phases", argv[3], argv[4], argv[5]}, argv[6]);
   if (Mode == L"install" && (argc == 3 || (argc == 4 && std::wstring(argv[3]) == L"--minimized")))
     return Install(argv[2], argc == 4);
+  if (Mode == L"peer-install" && argc == 4) return PeerInstall(argv[2], argv[3]);
   if (Mode == L"probe" && argc == 4) return Probe(argv[2], _wtoi(argv[3]));
-  std::fprintf(stderr,
-               "usage: bench_driver startup RUNS CLASS_A EXE_A CLASS_B EXE_B\n"
-               "       bench_driver install EXE [--minimized]\n"
-               "       bench_driver probe EXE INTERVAL_MS\n");
+  std::fprintf(
+      stderr,
+      "usage: bench_driver startup RUNS NAME CLASS CAPTION EXE [NAME CLASS CAPTION EXE ...]\n"
+      "       bench_driver phases RUNS CLASS CAPTION EXE FILE\n"
+      "       bench_driver install EXE [--minimized]\n"
+      "       bench_driver peer-install EXE CAPTION\n"
+      "       bench_driver probe EXE INTERVAL_MS\n");
   return 2;
 }

@@ -18,10 +18,17 @@ PAUSE_MS = 1000.0  # the installer's pause after the shortcut, not part of its d
 GOAL_INSTALL_RATIO = 1.0
 GOAL_P99_MS = 50.0
 GOAL_STARTUP_RATIO = 1.2
+GOAL_STARTUP_PEER_RATIO = 1.0
 GOAL_SIZE_BYTES = 512 * KIB
 GOAL_EXTRA_MEMORY = 8 * MIB
 GOAL_UPDATE_RATIO = 0.25
 GOAL_HASH_RATIO = 0.5
+# The start-up marks of the build made for the purpose, and what each ends: the time between a
+# mark and the one before it (in time) is that phase's.
+PHASES = {"main": "process start", "hardened": "hardening", "comctl32": "comctl32",
+          "com": "COM", "window": "window", "font": "font", "controls": "controls",
+          "artwork": "artwork", "layout": "layout", "pages": "pages", "visible": "show",
+          "painted": "first paint", "idle": "to idle"}
 
 
 def parse(path):
@@ -131,6 +138,70 @@ def update_rows(records):
     return rows
 
 
+def startup_rows(records):
+    """B3: each program's median time to its first painted window, in the same rounds; and the
+    phases of the installer's start-up, from the build that marks them."""
+    median = lambda program, key="ms": statistics.median(
+        values(records, "b3-startup", key, program=program))
+    if not all(values(records, "b3-startup", "ms", program=p) for p in ("installer", "minimal")):
+        return []
+    mine, floor = median("installer"), median("minimal")
+    count = len(values(records, "b3-startup", "ms", program="installer"))
+    rows = []
+    if values(records, "b3-startup", "ms", program="peer"):
+        peer = median("peer")
+        rows.append(("B3 start-up", "installer / NSIS peer", "%.2f" % (mine / peer),
+                     "<= %.1f" % GOAL_STARTUP_PEER_RATIO, verdict(mine / peer <= GOAL_STARTUP_PEER_RATIO),
+                     "to the first painted window: installer %.0f ms, peer %.0f ms (medians of %d)"
+                     % (mine, peer, count)))
+    rows.append(("B3 start-up" if not rows else "", "installer / minimal", "%.2f" % (mine / floor),
+                 "<= %.1f" % GOAL_STARTUP_RATIO, verdict(mine / floor <= GOAL_STARTUP_RATIO),
+                 "installer %.0f ms, minimal window %.0f ms" % (mine, floor)))
+    visible = ", ".join("%s %.0f" % (p, median(p, "visible_ms")) for p in ("installer", "peer", "minimal")
+                        if values(records, "b3-startup", "visible_ms", program=p))
+    rows.append(("", "window visible", "-", "-", "-", visible + " ms (before the first idle)"))
+    # A start counted before its window had all its controls would show fewer than later.
+    early = [r for r in records if r["tag"] == "b3-startup"
+             and int(r.get("controls", 0)) < int(r.get("settled_controls", 0))]
+    if early:
+        rows.append(("", "started unfilled", "%d" % len(early), "0", "MISSED",
+                     "starts counted with fewer controls than half a second later"))
+    phases = phase_medians(records)
+    if phases:
+        rows.append(("", "phases", "%.0f ms" % sum(ms for _, ms in phases), "-", "-",
+                     "sum of the median phases of the build that marks them (below)"))
+    return rows
+
+
+def phase_medians(records):
+    """The installer's start-up phases from the build that marks them: each phase's median
+    length in ms, in the order they happened."""
+    phases = [r for r in records if r["tag"] == "b3-phases"]
+    if not phases:
+        return []
+    rank = list(PHASES)
+    spans = {}
+    for record in phases:
+        marks = sorted((float(record[mark]), rank.index(mark), mark)
+                       for mark in PHASES if mark in record)
+        before = 0.0
+        for at, _, mark in marks:
+            spans.setdefault(mark, []).append(at - before)
+            before = at
+    order = sorted(spans, key=lambda mark: (statistics.median(
+        float(r[mark]) for r in phases if mark in r), rank.index(mark)))
+    return [(PHASES[mark], statistics.median(spans[mark])) for mark in order]
+
+
+def table(headers, rows):
+    widths = [max(len(str(row[i])) for row in rows + [headers]) for i in range(len(headers))]
+    line = lambda row: "| " + " | ".join(str(c).ljust(w) for c, w in zip(row, widths)) + " |"
+    print(line(headers))
+    print("|" + "|".join("-" * (w + 2) for w in widths) + "|")
+    for row in rows:
+        print(line(row))
+
+
 def verdict(held):
     return "met" if held else "MISSED"
 
@@ -152,6 +223,11 @@ def main():
                      "installer %.0f ms, curl %.0f ms" % (i, c)))
         rows.append(("", "bare / curl", "%.2f" % (b / c), "-", "-",
                      "bare %.0f ms, curl %.0f ms" % (b, c)))
+        peer = values(records, "b1-peer", "install_ms")
+        if peer:
+            p = statistics.median(peer)
+            rows.append(("", "NSIS peer / bare", "%.2f" % (p / b), "-", "-",
+                         "peer %.0f ms (urlmon in its install thread), for information" % p))
         minimized = [ms - PAUSE_MS for ms in values(records, "b1-minimized", "install_ms")]
         if minimized:
             m = statistics.median(minimized)
@@ -178,14 +254,7 @@ def main():
                      "p50 %.1f ms, max %.1f ms; %d probes over the %.1f s until the run ended"
                      % (percentile(latencies, 50), top, len(latencies), span)))
 
-    started = values(records, "b3-startup", "ms", program="a")
-    floor = values(records, "b3-startup", "ms", program="b")
-    if started and floor:
-        s, f = statistics.median(started), statistics.median(floor)
-        rows.append(("B3 start-up", "installer / minimal", "%.2f" % (s / f),
-                     "<= %.1f" % GOAL_STARTUP_RATIO, verdict(s / f <= GOAL_STARTUP_RATIO),
-                     "installer %.0f ms, minimal window %.0f ms (medians of %d)"
-                     % (s, f, len(started))))
+    rows += startup_rows(records)
 
     size = values(records, "b4-size", "bytes")
     if size:
@@ -195,31 +264,41 @@ def main():
                      "stripped %.0f KiB" % (stripped[0] / KIB) if stripped else ""))
         imports = [r.get("dll") for r in records if r["tag"] == "b4-import"]
         rows.append(("", "imports", "%d DLLs" % len(imports), "-", "-", " ".join(imports)))
+        peer = values(records, "b4-peer", "bytes")
+        if peer:
+            rows.append(("", "NSIS peer exe", "%.0f KiB" % (peer[0] / KIB), "-", "-",
+                         "LZMA (solid), the same icon, banner and licence"))
 
     peak = values(records, "b1-installer", "peak_ws")
-    floor_peak = values(records, "b3-startup", "peak_ws", program="b")
+    floor_peak = values(records, "b3-startup", "peak_ws", program="minimal")
     if peak and floor_peak:
         extra = max(peak) - max(floor_peak)
         rows.append(("B5 memory", "peak WS - minimal", "%+.1f MiB" % (extra / MIB),
                      "<= 8 MiB", verdict(extra <= GOAL_EXTRA_MEMORY),
                      "installer %.1f MiB during B1, minimal window %.1f MiB"
                      % (max(peak) / MIB, max(floor_peak) / MIB)))
-        started_peak = values(records, "b3-startup", "peak_ws", program="a")
+        started_peak = values(records, "b3-startup", "peak_ws", program="installer")
         bare_peak = values(records, "b1-bare", "peak_ws")
         if started_peak and bare_peak:
             rows.append(("", "parts", "-", "-", "-",
                          "installer at start-up %.1f MiB; bare urlmon program (no window) %.1f MiB"
                          % (max(started_peak) / MIB, max(bare_peak) / MIB)))
+        peer_peak = values(records, "b1-peer", "peak_ws")
+        peer_started = values(records, "b3-startup", "peak_ws", program="peer")
+        if peer_peak and peer_started:
+            rows.append(("", "NSIS peer", "%+.1f MiB" % ((max(peer_peak) - max(floor_peak)) / MIB),
+                         "-", "-", "peer %.1f MiB during its install, %.1f MiB at start-up"
+                         % (max(peer_peak) / MIB, max(peer_started) / MIB)))
 
     rows += update_rows(records)
 
-    headers = ("Bench", "Figure", "Value", "Goal", "", "Raw")
-    widths = [max(len(str(row[i])) for row in rows + [headers]) for i in range(len(headers))]
-    line = lambda row: "| " + " | ".join(str(c).ljust(w) for c, w in zip(row, widths)) + " |"
-    print(line(headers))
-    print("|" + "|".join("-" * (w + 2) for w in widths) + "|")
-    for row in rows:
-        print(line(row))
+    table(("Bench", "Figure", "Value", "Goal", "", "Raw"), rows)
+    phases = phase_medians(records)
+    if phases:
+        print()
+        print("Start-up phases of the installer (medians of %d starts of the build that marks them)"
+              % len([r for r in records if r["tag"] == "b3-phases"]))
+        table(("Phase", "ms"), [(name, "%.1f" % ms) for name, ms in phases])
 
 
 if __name__ == "__main__":

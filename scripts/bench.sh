@@ -3,9 +3,11 @@
 # each figure side by side with its floor in the same run, and prints one table:
 #   B1 install time against a bare URLDownloadToFileA program and native curl (nginx, loopback)
 #   B2 WM_NULL latency while a throttled download runs (the install server fixture)
-#   B3 start-up against a minimal one-window program
-#   B4 the exe's size and import list
-#   B5 peak working set during B1 against the minimal program's
+#   B3 start-up to the first painted window against an NSIS installer doing the same work (the
+#      peer, bench/Peer.nsi) and a minimal one-window program; and where start-up goes, from a
+#      build of the installer made for the purpose (VELQUOR_STARTUP_PHASES)
+#   B4 the exe's size and import list, and the peer's size
+#   B5 peak working set during B1 against the minimal program's, and the peer's during its own
 #   B6 WM_NULL latency while the server holds the connection and sends nothing (the stall rule
 #      ends that run after its minute)
 #   B7 updates over the installed product against its full installation: the next release with
@@ -13,7 +15,7 @@
 #      WM_NULL latency while it is hashed); the requests each made, and the installer's hashing
 #      rate against sha256sum over the same files
 # B1 also runs the installer minimized (no painting) and splits each run by the server's log, so
-# the table says where the time goes.
+# the table says where the time goes; the peer installs the same payload in each round.
 # Usage: scripts/bench.sh [--rounds N] [--starts N]
 # Environment: BENCH_BUILD (default build/bench) holds the build trees, payloads and Wine rig;
 # BENCH_PORT (default 18765) is the loopback port that the bench's installer build is made for.
@@ -21,8 +23,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
-rounds=3   # B1 rounds: installer, bare program and curl each once per round
-starts=10  # B3 starts of each program
+rounds=3   # B1 rounds: installer, peer, bare program and curl each once per round
+starts=10  # B3 starts of each program, and of the build that marks the phases
 while [ $# -gt 0 ]; do
   case "$1" in
     --rounds) rounds=$2; shift 2 ;;
@@ -50,6 +52,7 @@ done
 missing=()
 command -v nginx >/dev/null 2>&1 || [ -x /usr/sbin/nginx ] || missing+=(nginx)
 command -v curl >/dev/null 2>&1 || missing+=(curl)
+command -v makensis >/dev/null 2>&1 || missing+=(nsis)
 if [ ${#missing[@]} -gt 0 ]; then
   say "installing ${missing[*]}"
   SUDO=; [ "$(id -u)" -eq 0 ] || SUDO=sudo
@@ -89,11 +92,27 @@ say "building the installer of $rev for $host and the bench programs"
 cmake -S "$source_tree" -B "$app_build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
   -DCMAKE_BUILD_TYPE=Release -DVELQUOR_INSTALL_HOST="$host" >/dev/null
 cmake --build "$app_build" -j2 --target VelquorManager_Install >/dev/null
+# The same installer with its start-up marks, in a tree of its own so the product is untouched.
+phases_build=$app_build-phases
+cmake -S "$source_tree" -B "$phases_build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+  -DCMAKE_BUILD_TYPE=Release -DVELQUOR_INSTALL_HOST="$host" -DVELQUOR_STARTUP_PHASES=ON >/dev/null
+cmake --build "$phases_build" -j2 --target VelquorManager_Install >/dev/null
 cmake -S bench -B "$bench/tools" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
   -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$bench/tools" -j2 >/dev/null
 installer=$app_build/src/app/VelquorManager_Install.exe
+phases_installer=$phases_build/src/app/VelquorManager_Install.exe
 tools=$bench/tools
+
+# The peer, from this checkout's script, with the same artwork and licence (with a byte order
+# mark, so that makensis takes the text as UTF-8).
+say "building the NSIS peer with $(makensis -VERSION)"
+mkdir -p "$bench/peer"
+peer=$bench/peer/VelquorPeer_Install.exe
+peer_caption="Velquor Manager NSIS 설치"
+{ printf '\xef\xbb\xbf'; cat src/app/res/License.txt; } >"$bench/peer/License.txt"
+makensis -V2 -DHOST="$host" -DROOT="$root" -DLICENSE="$bench/peer/License.txt" \
+  -DOUTFILE="$peer" bench/Peer.nsi >/dev/null
 
 python3 bench/make_payload.py install "$bench/payload/install" >&2
 python3 bench/make_payload.py single "$bench/payload/single" >&2
@@ -151,6 +170,7 @@ run_tagged() {
 program_files=$WINEPREFIX/drive_c/"Program Files"
 install_dir=$program_files/Harlune/VelquorManager
 bare_dir=$WINEPREFIX/drive_c/bench-bare
+peer_dir=$program_files/Harlune/BenchPeer
 
 # --- B4 size ---------------------------------------------------------------------------------
 size=$(stat -c %s "$installer")
@@ -158,14 +178,20 @@ cp "$installer" "$tmp/stripped.exe"
 x86_64-w64-mingw32-strip "$tmp/stripped.exe"
 echo "b4-size bytes=$size stripped=$(stat -c %s "$tmp/stripped.exe")" >>"$results"
 x86_64-w64-mingw32-objdump -p "$installer" | sed -n 's/^\tDLL Name: /b4-import dll=/p' >>"$results"
+echo "b4-peer bytes=$(stat -c %s "$peer")" >>"$results"
 
 # --- B3 start-up (and the minimal program's working set for B5) ------------------------------
-say "B3: $starts starts of the installer and of the minimal window program, in turn"
-# One unmeasured start of each first, so both meet a warm file cache and a running wineserver.
-run_tagged startup b3-warmup "$tools/bench_driver.exe" startup 1 TInstForm "$(winpath "$installer")" \
-  BenchMinWindow "$(winpath "$tools/bench_min_window.exe")"
-run_tagged startup b3-startup "$tools/bench_driver.exe" startup "$starts" \
-  TInstForm "$(winpath "$installer")" BenchMinWindow "$(winpath "$tools/bench_min_window.exe")"
+say "B3: $starts rounds of the installer, the NSIS peer and the minimal window, in turn"
+programs=(installer TInstForm "Velquor Manager 설치" "$(winpath "$installer")"
+  peer '#32770' "$peer_caption" "$(winpath "$peer")"
+  minimal BenchMinWindow "Bench minimal window" "$(winpath "$tools/bench_min_window.exe")")
+# One unmeasured round first, so every program meets a warm file cache and a running wineserver.
+run_tagged startup b3-warmup "$tools/bench_driver.exe" startup 1 "${programs[@]}"
+run_tagged startup b3-startup "$tools/bench_driver.exe" startup "$starts" "${programs[@]}"
+say "B3: $starts starts of the installer built with its start-up marks"
+run_tagged phases b3-phases "$tools/bench_driver.exe" phases "$starts" TInstForm \
+  "Velquor Manager 설치" "$(winpath "$phases_installer")" \
+  "$(winpath "$(dirname "$phases_installer")")\\startup-phases.txt"
 
 # --- B1 install overhead (and the installer's working set for B5) ----------------------------
 say "B1: nginx on $host, $rounds rounds of installer (shown, minimized), bare program and curl"
@@ -240,6 +266,13 @@ for round in $(seq "$rounds"); do
     >>"$results"
   summarize_requests curl
   check_copy "$tmp/curl"
+  # The peer last in the round: its urlmon downloads leave the same URLs in WinINet's cache as
+  # the bare program's do, and the first round of the others meets the prefix as before.
+  run_tagged peer b1-peer "$tools/bench_driver.exe" peer-install "$(winpath "$peer")" \
+    "$peer_caption"
+  tail -n 1 "$results" | grep -q 'install_ok=1' || { say "the peer's installation failed"; exit 1; }
+  summarize_requests peer
+  check_copy "$peer_dir"
 done
 
 # --- B7 updates ------------------------------------------------------------------------------

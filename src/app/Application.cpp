@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "app/ErrorText.h"
+#include "app/StartupPhases.h"
 #include "app/res/ResourceIds.h"
 #include "win32/Text.h"
 
@@ -104,6 +105,7 @@ void TApplication::Run() {
       continue;
     }
     if (OnIdle) Guard(OnIdle);
+    WriteStartupPhases();
     if (!Terminated_) WaitMessage();
   }
 }

@@ -42,7 +42,13 @@ void TControl::CreateChild(const wchar_t* ClassName, TContainer& Parent, int Id,
 void TControl::CreateChild(const wchar_t* ClassName, HWND Parent, int Id, const TDesignRect& Design,
                            DWORD Style, DWORD ExStyle, std::wstring_view Text) {
   Design_ = Design;
-  CreateWindowOf(ClassName, Text, WS_CHILD | WS_VISIBLE | Style, ExStyle, Design.Left, Design.Top,
-                 Design.Width, Design.Height, Parent,
+  // At the parent's DPI from the start: nothing has to move the control before it first shows.
+  const UINT Dpi = GetDpiForWindow(Parent);
+  CreateWindowOf(ClassName, Text, WS_CHILD | WS_VISIBLE | Style, ExStyle,
+                 ScaleForDpi(Design.Left, Dpi), ScaleForDpi(Design.Top, Dpi),
+                 ScaleForDpi(Design.Width, Dpi), ScaleForDpi(Design.Height, Dpi), Parent,
                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(Id)));
+  // The parent's font, before anything measures or draws text in the new control.
+  if (const auto Font = static_cast<WPARAM>(SendMessageW(Parent, WM_GETFONT, 0, 0)))
+    SendMessageW(Handle_, WM_SETFONT, Font, FALSE);
 }

@@ -43,7 +43,8 @@ class TControl : public TWindow {
   virtual void ApplyDpi(UINT Dpi);
 
  protected:
-  // Creates the child window; the container lists it, so it follows the window's DPI.
+  // Creates the child window at its design geometry scaled to the parent's DPI, with the
+  // parent's font; the container lists it, so it follows the window's DPI.
   void CreateChild(const wchar_t* ClassName, TContainer& Parent, int Id, const TDesignRect& Design,
                    DWORD Style, DWORD ExStyle, std::wstring_view Text);
   // A child of a window that is no container: the top-level window's panels.

@@ -143,6 +143,7 @@ void TPageControl::SetActivePage(const TTabSheet& Page) {
 
 void TPageControl::SetActivePageIndex(int Index) {
   if (Index < 0 || Index >= PageCount()) return;
+  if (Pages_[Index]->OnShow) Pages_[Index]->OnShow();
   // Show the new page before hiding the old one, so the area never flashes empty.
   Pages_[Index]->SetVisible(true);
   for (int i = 0; i < PageCount(); ++i)

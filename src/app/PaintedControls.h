@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -73,6 +74,8 @@ class TTabSheet : public TContainer {
   // The page's title, as a tab would show it.
   const std::wstring& Caption() const { return Caption_; }
   bool TabVisible = true;
+  // Runs each time the page is about to show, before it becomes visible.
+  std::function<void()> OnShow;
 
  private:
   std::wstring Caption_;

@@ -3,11 +3,19 @@
 #include <algorithm>
 
 #include "win32/Gdi.h"
+#include "win32/Handle.h"
 
 namespace {
 
 // Heights that the toolkit derives from the font; fixed at 96 DPI here.
 constexpr int kCheckBoxHeight = 17;
+
+// Where labels measure their text: a memory DC, kept for the program's life. A window's own DC
+// costs a trip to the window server each time, and measuring needs only the font.
+HDC MeasuringDC() {
+  static const TMemoryDC Dc(CreateCompatibleDC(nullptr));
+  return Dc.Get();
+}
 
 }  // namespace
 
@@ -42,14 +50,14 @@ void TLabel::FitToText() {
   RECT Extent = {0, 0, AutoSize_ ? 0 : Client.right, 0};
   TEXTMETRICW Metrics = {};
   {
-    const TWindowDC Dc(Handle_);
-    const TSelectObject Font(Dc.Get(),
+    const HDC Dc = MeasuringDC();
+    const TSelectObject Font(Dc,
                              reinterpret_cast<HGDIOBJ>(SendMessageW(Handle_, WM_GETFONT, 0, 0)));
-    GetTextMetricsW(Dc.Get(), &Metrics);
+    GetTextMetricsW(Dc, &Metrics);
     const std::wstring Caption = Text();
     // A fixed-size label keeps its width and wraps in it; it only grows downwards when the
     // font's lines are taller than the design allowed for, so no line is cut off.
-    DrawTextW(Dc.Get(), Caption.c_str(), static_cast<int>(Caption.size()), &Extent,
+    DrawTextW(Dc, Caption.c_str(), static_cast<int>(Caption.size()), &Extent,
               DT_CALCRECT | DT_NOPREFIX | DT_EXPANDTABS | (AutoSize_ ? 0 : DT_WORDBREAK));
   }
   const int Height = std::max<int>(Extent.bottom, Metrics.tmHeight);
@@ -81,14 +89,13 @@ void TCheckBox::SetChecked(bool Checked) {
 
 // --- TMemo
 
-void TMemo::Create(TContainer& Parent, int Id, const TDesignRect& Design, std::wstring_view Text) {
+void TMemo::Create(TContainer& Parent, int Id, const TDesignRect& Design) {
   // No horizontal scrolling: long lines wrap at the box's width.
   CreateChild(L"EDIT", Parent, Id, Design,
               ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL | WS_TABSTOP,
               WS_EX_CLIENTEDGE, L"");
   // The user may type more than the edit control's default limit.
   SendMessageW(Handle_, EM_SETLIMITTEXT, 0, 0);
-  SetText(Text);
 }
 
 int TMemo::LineCount() const {

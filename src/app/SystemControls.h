@@ -33,7 +33,8 @@ class TCheckBox : public TControl {
 
 class TMemo : public TControl {
  public:
-  void Create(TContainer& Parent, int Id, const TDesignRect& Design, std::wstring_view Text);
+  // Empty; the text is set when it is needed.
+  void Create(TContainer& Parent, int Id, const TDesignRect& Design);
   int LineCount() const;
 };
 

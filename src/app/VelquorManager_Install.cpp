@@ -9,6 +9,7 @@
 
 #include "VelquorManifestKey.h"
 #include "app/Application.h"
+#include "app/StartupPhases.h"
 #include "app/fmMain.h"
 #include "engine/Integrity.h"
 #include "win32/SystemLibrary.h"
@@ -41,11 +42,15 @@ TModule LoadCommonControls() {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  MarkStartupPhase("main");
   HardenDllSearch();
   // The key this build was made with (none: unsigned payloads install as before).
   SetManifestPublicKey(kManifestPublicKey);
+  MarkStartupPhase("hardened");
   const TModule CommonControls = LoadCommonControls();
+  MarkStartupPhase("comctl32");
   Application.Initialize();
+  MarkStartupPhase("com");
   Application.SetTitle(L"Velquor 매니저 설치");
   Application.Guard([] {
     auto Form = std::make_unique<TInstForm>();

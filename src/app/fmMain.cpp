@@ -12,6 +12,7 @@
 #include "app/ArtworkRules.h"
 #include "app/ControlIds.h"
 #include "app/License.h"
+#include "app/StartupPhases.h"
 #include "app/WizardRules.h"
 #include "app/res/ResourceIds.h"
 #include "engine/InstallManager.h"
@@ -125,11 +126,19 @@ TInstForm::TInstForm() {
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, Application.Handle(),
                                nullptr));
   Dpi_ = GetDpiForWindow(Handle_);
+  MarkStartupPhase("window");
+  // The font before the controls: each takes it as it is created, so no label measures itself
+  // in the system font first and no control gets a second font at once.
+  SetFont(Dpi_);
+  MarkStartupPhase("font");
   CreateControls();
   BindActions();
-  ApplyDpi(Dpi_);
+  MarkStartupPhase("controls");
+  // The controls already stand at their places for this DPI.
+  SizeForDpi();
   FormCreate();
   SetInstallProgressView(this);
+  MarkStartupPhase("pages");
 }
 
 TInstForm::~TInstForm() {
@@ -169,7 +178,9 @@ void TInstForm::CreateControls() {
   Label31.Create(tsOption, IDC_LABEL31, {16, 16},
                  L"사용권 계약서에 동의하여야 설치를 계속할 수 있습니다.");
   chkOk.Create(tsOption, IDC_CHK_OK, {16, 256, 169}, L"사용계약서에 동의합니다.");
-  Memo1.Create(tsOption, IDC_MEMO1, {8, 40, 401, 209}, LicenseText());
+  // Its text comes when its page first shows: the first page does not need it, and wrapping
+  // the whole licence, and again in the window's font, was a tenth of the start-up.
+  Memo1.Create(tsOption, IDC_MEMO1, {8, 40, 401, 209});
 
   Label4.Create(tsReady, IDC_LABEL4, {48, 104}, L"설치준비가 완료되었습니다.");
   Label5.Create(tsReady, IDC_LABEL5, {48, 208}, L"설치를 시작하려면 다음 버튼을 눌러 주세요.");
@@ -204,10 +215,10 @@ void TInstForm::BindActions() {
   btnPrev.SetAction(acPrev);
   btnNext.SetAction(acNext);
   btnFinish.SetAction(acCancel);
+  tsOption.OnShow = [this] { tsOptionShow(); };
 }
 
-void TInstForm::ApplyDpi(UINT Dpi) {
-  Dpi_ = Dpi;
+void TInstForm::SetFont(UINT Dpi) {
   Font_.Reset(CreateFontW(-ScaleForDpi(kFontHeight, Dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
                           DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                           DEFAULT_PITCH | FF_DONTCARE, kInstFormFontName));
@@ -219,21 +230,32 @@ void TInstForm::ApplyDpi(UINT Dpi) {
         return TRUE;
       },
       reinterpret_cast<LPARAM>(Font_.Get()));
+}
+
+void TInstForm::ApplyDpi(UINT Dpi) {
+  Dpi_ = Dpi;
+  SetFont(Dpi);
+  // Every control at its design place, container by container; the docking follows.
+  Panel1.ApplyDpi(Dpi);
+  Panel2.ApplyDpi(Dpi);
+  SizeForDpi();
+}
+
+void TInstForm::SizeForDpi() {
+  const UINT Dpi = Dpi_;
   // The artwork drawn for this scaling: the logo 1:1, the banner reduced to fit its panel.
   Image1.SetPicture(
       LoadPicture(ArtworkId(LogoScale(Dpi), IDB_LOGO, IDB_LOGO_125, IDB_LOGO_150, IDB_LOGO_200)));
   Image2.SetPicture(LoadPicture(
       ArtworkId(BannerScale(Dpi), IDB_BANNER, IDB_BANNER_125, IDB_BANNER_150, IDB_BANNER_200)));
-  // Every control at its design place, container by container; the docking follows.
-  Panel1.ApplyDpi(Dpi);
-  Panel2.ApplyDpi(Dpi);
-
+  MarkStartupPhase("artwork");
   RECT Outer = {0, 0, ScaleForDpi(kInstFormClientSize.cx, Dpi),
                 ScaleForDpi(kInstFormClientSize.cy, Dpi)};
   AdjustWindowRectExForDpi(&Outer, kFormStyle, FALSE, kFormExStyle, Dpi);
   SetWindowPos(Handle_, nullptr, 0, 0, Outer.right - Outer.left, Outer.bottom - Outer.top,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   Layout();
+  MarkStartupPhase("layout");
 }
 
 void TInstForm::Layout() {
@@ -261,8 +283,12 @@ void TInstForm::Show() {
   const int Height = Outer.bottom - Outer.top;
   SetWindowPos(Handle_, nullptr, (GetSystemMetrics(SM_CXSCREEN) - Width) / 2,
                (GetSystemMetrics(SM_CYSCREEN) - Height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  // The buttons as the update rule wants them in the first frame, not one idle step later.
+  ActionList1.Update();
   ShowWindow(Handle_, SW_SHOWNORMAL);
+  MarkStartupPhase("visible");
   UpdateWindow(Handle_);
+  MarkStartupPhase("painted");
 }
 
 void TInstForm::Close() { PostMessageW(Handle_, WM_CLOSE, 0, 0); }
@@ -312,6 +338,13 @@ void TInstForm::acCancelExecute() {
 }
 
 void TInstForm::acFinishExecute() { Close(); }
+
+void TInstForm::tsOptionShow() {
+  // Once: what the user typed into the box stays when they come back to the page.
+  if (LicenseShown_) return;
+  LicenseShown_ = true;
+  Memo1.SetText(LicenseText());
+}
 
 void TInstForm::ActionList1Update() {
   const TWizardButtons Buttons =
@@ -382,6 +415,9 @@ LRESULT TInstForm::HandleMessage(UINT Message, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
       Layout();
       return 0;
+    case WM_GETFONT:
+      // What a control created inside takes (TControl::CreateChild).
+      return reinterpret_cast<LRESULT>(Font_.Get());
     case WM_COMMAND:
       OnCommand(LOWORD(wParam), HIWORD(wParam));
       return 0;

@@ -72,6 +72,7 @@ class TInstForm final : public TWindow, public TProgressView {
   void acCancelExecute();
   void acFinishExecute();
   void ActionList1Update();
+  void tsOptionShow();
 
   // The progress page as the install engine writes it.
   void SetAllFilesText(const std::string& Text) override;
@@ -84,8 +85,12 @@ class TInstForm final : public TWindow, public TProgressView {
   LRESULT HandleMessage(UINT Message, WPARAM wParam, LPARAM lParam) override;
   void CreateControls();
   void BindActions();
+  // The window's font for Dpi, given to every control.
+  void SetFont(UINT Dpi);
   // Font, fixed positions and the window's size for Dpi; the docked panels follow in Layout.
   void ApplyDpi(UINT Dpi);
+  // The artwork, the window's size and the docking for the current DPI.
+  void SizeForDpi();
   // The docking: the bottom panel at the bottom, the banner at the left, the pages in the rest.
   void Layout();
   void OnCommand(int Id, int Code);
@@ -101,6 +106,7 @@ class TInstForm final : public TWindow, public TProgressView {
   UINT Dpi_ = USER_DEFAULT_SCREEN_DPI;
   TFont Font_;
   HWND LastFocus_ = nullptr;
+  bool LicenseShown_ = false;
 };
 
 // The one installer window, valid from its creation until the application ends.

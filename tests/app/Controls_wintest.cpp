@@ -160,6 +160,8 @@ TEST_F(InstFormTest, ButtonsAreBoundToTheirActions) {
 }
 
 TEST_F(InstFormTest, LicenceBoxHoldsTheWholeTextAndWraps) {
+  Form->acNextExecute();
+  ASSERT_EQ(Form->PC.ActivePage(), &Form->tsOption);
   const std::wstring Text = Form->Memo1.Text();
   int Lines = 1;
   for (size_t At = Text.find(L"\r\n"); At != std::wstring::npos; At = Text.find(L"\r\n", At + 2))
@@ -171,6 +173,11 @@ TEST_F(InstFormTest, LicenceBoxHoldsTheWholeTextAndWraps) {
   EXPECT_FALSE(Style & (ES_READONLY | ES_AUTOHSCROLL | WS_HSCROLL));
   // Wrapping makes some long lines take two rows in the box.
   EXPECT_GT(Form->Memo1.LineCount(), 102);
+  // The box is editable and nothing reads it back: coming back to the page keeps what was typed.
+  Form->Memo1.SetText(L"고친 글");
+  Form->acPrevExecute();
+  Form->acNextExecute();
+  EXPECT_EQ(Form->Memo1.Text(), L"고친 글");
 }
 
 TEST_F(InstFormTest, ProgressPageSettersRedrawTheBarText) {

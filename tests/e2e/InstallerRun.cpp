@@ -67,6 +67,8 @@ TInstaller::TInstaller() : TInstaller(OnDriveZ(VELQUOR_INSTALLER_EXE)) {}
 
 TInstaller::TInstaller(const std::string& ExePath) : Process_(L"\"" + Utf8ToWide(ExePath) + L"\"") {
   Form = Process_.WaitForWindow(kCaption, kStartTimeoutMs);
+  // Visible comes before the first paint; a test starts from what the user sees.
+  if (Form) Process_.WaitForIdle(kStartTimeoutMs);
 }
 
 int TInstaller::Page() const {
@@ -105,7 +107,10 @@ bool TInstaller::GoToReadyPage() const {
 bool TInstaller::Install(DWORD TimeoutMs) const {
   if (!GoToReadyPage()) return false;
   Press(IDC_BTN_NEXT);
-  return WaitForPage(4, TimeoutMs);
+  // The page shows before the idle step binds the third button to Finish; a press in between
+  // would still ask whether to cancel.
+  return WaitForPage(4, TimeoutMs) &&
+         WaitUntil([&] { return TextOf(IDC_BTN_FINISH) == L"완료"; }, kStepTimeoutMs);
 }
 
 bool TInstaller::Shot(const std::string& Name) const {

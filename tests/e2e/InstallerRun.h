@@ -42,8 +42,8 @@ std::set<std::string> TempFiles(const std::string& Pattern);
 void ServePayload(const TInstallServer& Server, const std::vector<std::string>& Files,
                   bool Extras = true);
 
-// One start of the installer (the built one, or a copy at ExePath), ended at the latest when
-// the object goes.
+// One start of the installer (the built one, or a copy at ExePath), its window painted, ended at
+// the latest when the object goes.
 class TInstaller {
  public:
   TInstaller();
@@ -62,7 +62,8 @@ class TInstaller {
   bool WaitForButtons(bool Prev, bool Next, const std::wstring& Third, bool ThirdEnabled) const;
   // Welcome, licence with the box ticked, ready.
   bool GoToReadyPage() const;
-  // From the welcome page through the ready page's Next to the completion page.
+  // From the welcome page through the ready page's Next to the completion page, its third
+  // button bound to Finish.
   bool Install(DWORD TimeoutMs = kInstallTimeoutMs) const;
   bool Shot(const std::string& Name) const;
 

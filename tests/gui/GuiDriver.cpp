@@ -177,6 +177,10 @@ bool TProcess::WaitForExit(DWORD TimeoutMs) {
   return Process_ && WaitForSingleObject(Process_, TimeoutMs) == WAIT_OBJECT_0;
 }
 
+bool TProcess::WaitForIdle(DWORD TimeoutMs) const {
+  return Process_ && WaitForInputIdle(Process_, TimeoutMs) == 0;
+}
+
 bool TProcess::Running() const {
   return Process_ && WaitForSingleObject(Process_, 0) == WAIT_TIMEOUT;
 }

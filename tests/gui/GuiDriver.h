@@ -60,6 +60,8 @@ class TProcess {
   bool Started() const { return Process_ != nullptr; }
   DWORD Id() const { return Id_; }
   bool WaitForExit(DWORD TimeoutMs);
+  // Until the program waits for input with nothing left to handle (its window painted).
+  bool WaitForIdle(DWORD TimeoutMs) const;
   bool Running() const;
   // The visible top-level window of this process with exactly this caption (and class).
   HWND WaitForWindow(std::wstring_view Caption, DWORD TimeoutMs,

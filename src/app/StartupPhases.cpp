@@ -1,0 +1,51 @@
+#include "app/StartupPhases.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+std::vector<std::pair<const char*, double>>& Marks() {
+  static std::vector<std::pair<const char*, double>> List;
+  return List;
+}
+
+bool Written = false;
+
+double CounterMs() {
+  LARGE_INTEGER Frequency, Count;
+  QueryPerformanceFrequency(&Frequency);
+  QueryPerformanceCounter(&Count);
+  return 1000.0 * static_cast<double>(Count.QuadPart) / static_cast<double>(Frequency.QuadPart);
+}
+
+}  // namespace
+
+void MarkStartupPhase(const char* Name) {
+  if (Written) return;
+  // A phase that runs again (the DPI applied a second time) keeps its first time.
+  for (const auto& Mark : Marks())
+    if (std::string(Mark.first) == Name) return;
+  Marks().emplace_back(Name, CounterMs());
+}
+
+void WriteStartupPhases() {
+  if (Written) return;
+  MarkStartupPhase("idle");
+  Written = true;
+  wchar_t Path[MAX_PATH];
+  const DWORD Length = GetModuleFileNameW(nullptr, Path, MAX_PATH);
+  std::wstring File(Path, Length);
+  File = File.substr(0, File.find_last_of(L'\\') + 1) + L"startup-phases.txt";
+  // Written under another name and renamed, so the reader never sees half a file.
+  const std::wstring Partial = File + L".part";
+  FILE* Out = _wfopen(Partial.c_str(), L"w");
+  if (!Out) return;
+  for (const auto& [Name, AtMs] : Marks()) std::fprintf(Out, "%s=%.3f\n", Name, AtMs);
+  std::fclose(Out);
+  MoveFileExW(Partial.c_str(), File.c_str(), MOVEFILE_REPLACE_EXISTING);
+}
