@@ -41,9 +41,9 @@ void TLabel::ApplyDpi(UINT Dpi) {
 }
 
 void TLabel::FitToText() {
-  // Emptied between two texts (the size label at every file), an auto-sized label keeps its
-  // size: it fills all of it with the container's colour, and shrinking it only to grow it a
-  // moment later cost a move and a repaint of the page behind it at every file.
+  // An auto-sized label grows with its text but never narrows: it fills all of its width with
+  // the container's colour, and narrowing it (emptied, or a shorter size at the next file) cost
+  // a move and a repaint of the page behind it at every file, 0.6 ms under Wine.
   if (AutoSize_ && GetWindowTextLengthW(Handle_) == 0) return;
   RECT Client;
   GetClientRect(Handle_, &Client);
@@ -62,9 +62,8 @@ void TLabel::FitToText() {
   }
   const int Height = std::max<int>(Extent.bottom, Metrics.tmHeight);
   if (AutoSize_) {
-    // The counter keeps its width from file to file: no move is needed then.
-    if (Extent.right != Client.right || Height != Client.bottom)
-      SetWindowPos(Handle_, nullptr, 0, 0, Extent.right, Height,
+    if (Extent.right > Client.right || Height != Client.bottom)
+      SetWindowPos(Handle_, nullptr, 0, 0, std::max<int>(Extent.right, Client.right), Height,
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   } else if (Height > Client.bottom) {
     SetWindowPos(Handle_, nullptr, 0, 0, Client.right, Height,

@@ -115,7 +115,7 @@ TEST_F(ControlsTest, ProportionalImageShrinksToFitKeepingItsShape) {
   }
 }
 
-TEST_F(ControlsTest, AutoSizedLabelFollowsItsText) {
+TEST_F(ControlsTest, AutoSizedLabelGrowsWithItsTextAndNeverNarrows) {
   TLabel Label;
   Label.Create(Parent, 5, {10, 10}, L"짧음");
   RECT Short;
@@ -125,6 +125,11 @@ TEST_F(ControlsTest, AutoSizedLabelFollowsItsText) {
   GetWindowRect(Label.Handle(), &Long);
   EXPECT_GT(Long.right - Long.left, Short.right - Short.left);
   EXPECT_GT(Short.bottom - Short.top, 0);
+  // Shorter again, it keeps its width: narrowing would move and repaint the page behind it.
+  Label.SetText(L"짧음");
+  RECT Again;
+  GetWindowRect(Label.Handle(), &Again);
+  EXPECT_EQ(Again.right - Again.left, Long.right - Long.left);
 }
 
 class InstFormTest : public testing::Test {
