@@ -3,9 +3,11 @@
 #include <imm.h>
 
 #include <memory>
+#include <optional>
 
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "app/Application.h"
@@ -40,6 +42,10 @@ constexpr wchar_t kLogoName[] = L"Harlune Solution";
 constexpr wchar_t kBannerName[] = L"Velquor Manager Setup";
 // The input method that the licence box asks for when it gets the focus.
 constexpr wchar_t kMemoImeName[] = L"Microsoft IME 2003";
+// The progress page's labels take a new text at most once a frame; a later one waits on this
+// timer.
+constexpr UINT_PTR kLabelsTimer = 1;
+constexpr ULONGLONG kLabelsFrameMs = 30;
 
 // A device-dependent bitmap: the platform decodes the RLE8 artwork into one, where a DIB
 // section would refuse compressed data.
@@ -325,6 +331,7 @@ void TInstForm::acNextExecute() {
     const TEndSessionHold Hold(Handle_);
     return Manager->Run();
   }();
+  ShowPendingLabels();
   if (!Installed) {
     // A failed installation is not shown as complete: the page says so and names the cause.
     Label29.SetText(Utf8ToWide(kIncompleteText));
@@ -357,16 +364,42 @@ void TInstForm::ActionList1Update() {
   KeepFocusUsable();
 }
 
-void TInstForm::SetAllFilesText(const std::string& Text) { lblAllFiles.SetText(Utf8ToWide(Text)); }
+void TInstForm::SetAllFilesText(const std::string& Text) {
+  SetLabelText(PendingAllFiles_, Utf8ToWide(Text));
+}
+
+void TInstForm::SetLabelText(std::optional<std::wstring>& Pending, std::wstring Text) {
+  // The engine writes the counter and the size for every file, dozens a second, and the
+  // system's static control repaints itself at once for every text (under Wine): a text that
+  // follows the last one within a frame waits for the frame's end, and only the latest shows.
+  Pending = std::move(Text);
+  const ULONGLONG Now = GetTickCount64();
+  if (Now >= NextLabelsAt_) {
+    ShowPendingLabels();
+  } else if (!LabelsTimerSet_) {
+    LabelsTimerSet_ =
+        SetTimer(Handle_, kLabelsTimer, static_cast<UINT>(NextLabelsAt_ - Now), nullptr) != 0;
+  }
+}
+
+void TInstForm::ShowPendingLabels() {
+  if (LabelsTimerSet_) KillTimer(Handle_, kLabelsTimer);
+  LabelsTimerSet_ = false;
+  if (PendingAllFiles_) lblAllFiles.SetText(*std::exchange(PendingAllFiles_, std::nullopt));
+  if (PendingCurrFile_) lblCurrFile.SetText(*std::exchange(PendingCurrFile_, std::nullopt));
+  NextLabelsAt_ = GetTickCount64() + kLabelsFrameMs;
+}
 
 void TInstForm::SetAllFilesBar(double Max, double Position) {
   pbAllFiles.SetMaxAndPosition(Max, Position);
 }
 
-std::string TInstForm::CurrentFileText() const { return WideToUtf8(lblCurrFile.Text()); }
+std::string TInstForm::CurrentFileText() const {
+  return WideToUtf8(PendingCurrFile_ ? *PendingCurrFile_ : lblCurrFile.Text());
+}
 
 void TInstForm::SetCurrentFileText(const std::string& Text) {
-  lblCurrFile.SetText(Utf8ToWide(Text));
+  SetLabelText(PendingCurrFile_, Utf8ToWide(Text));
 }
 
 void TInstForm::SetCurrentFileBar(double Max, double Position) {
@@ -450,6 +483,10 @@ LRESULT TInstForm::HandleMessage(UINT Message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_QUERYENDSESSION:
       return Application.EndSessionHeld() ? FALSE : TRUE;
+    case WM_TIMER:
+      if (wParam != kLabelsTimer) return DefWindowProcW(Handle_, Message, wParam, lParam);
+      ShowPendingLabels();
+      return 0;
     case WM_CLOSE:
       // The window stays until the program ends, so a handler still running (the installation)
       // finds its controls; the loop stops when control returns to it.

@@ -5,6 +5,9 @@
 
 #include <windows.h>
 
+#include <optional>
+#include <string>
+
 #include "app/Actions.h"
 #include "app/PaintedControls.h"
 #include "app/SystemControls.h"
@@ -101,12 +104,20 @@ class TInstForm final : public TWindow, public TProgressView {
   void KeepFocusUsable();
   void RestoreFocus();
   int ProgressPageIndex() const;
+  // The progress page's two labels take their texts at most once a frame (SetLabelText); the
+  // latest one shows at the frame's end, or when ShowPendingLabels is called.
+  void SetLabelText(std::optional<std::wstring>& Pending, std::wstring Text);
+  void ShowPendingLabels();
 
   TWindowHandle Window_;  // Handle_'s owner
   UINT Dpi_ = USER_DEFAULT_SCREEN_DPI;
   TFont Font_;
   HWND LastFocus_ = nullptr;
   bool LicenseShown_ = false;
+  std::optional<std::wstring> PendingAllFiles_;
+  std::optional<std::wstring> PendingCurrFile_;
+  ULONGLONG NextLabelsAt_ = 0;
+  bool LabelsTimerSet_ = false;
 };
 
 // The one installer window, valid from its creation until the application ends.

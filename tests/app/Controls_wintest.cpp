@@ -194,8 +194,21 @@ TEST_F(InstFormTest, ProgressPageSettersRedrawTheBarText) {
   EXPECT_EQ(WindowText(Form->pbAllFiles.Handle()), L"0 %");
 }
 
-// Measured: Wine answers AccessibleObjectFromWindow from another process with E_NOINTERFACE even
-// for a system button, so the roles are read here, in the window's own process.
+// The engine writes the counter for every file: a text that follows the last within a frame
+// waits, and the latest always shows at the frame's end.
+TEST_F(InstFormTest, CountsWithinAFrameShowTheLatestAtItsEnd) {
+  Form->SetAllFilesText("1 / 3");
+  Form->SetCurrentFileText("1 Byte");
+  Form->SetAllFilesText("2 / 3");
+  Form->SetCurrentFileText("2 Byte");
+  EXPECT_EQ(Form->CurrentFileText(), "2 Byte");
+  const ULONGLONG Until = GetTickCount64() + 200;
+  for (MSG Msg; GetTickCount64() < Until;)
+    if (PeekMessageW(&Msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&Msg);
+  EXPECT_EQ(Form->lblAllFiles.Text(), L"2 / 3");
+  EXPECT_EQ(Form->lblCurrFile.Text(), L"2 Byte");
+}
+
 // While the installation runs a logoff waits: both top-level windows say no, and the form names
 // the reason. Wine cannot show the reason on a logoff screen: the platform's calls are recorded.
 TEST_F(InstFormTest, WhileHeldBothWindowsRefuseTheSessionsEndAndTheFormSaysWhy) {
@@ -221,6 +234,8 @@ TEST_F(InstFormTest, WhileHeldBothWindowsRefuseTheSessionsEndAndTheFormSaysWhy) 
                        {Form, L"Velquor 매니저를 설치하고 있습니다."}, {Form, L"(ended)"}}));
 }
 
+// Measured: Wine answers AccessibleObjectFromWindow from another process with E_NOINTERFACE even
+// for a system button, so the roles are read here, in the window's own process.
 TEST_F(InstFormTest, AssistiveToolsReadWhatEachControlIs) {
   ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
   Form->pbCurrFile.SetMaxAndPosition(400, 100);
