@@ -256,12 +256,15 @@ bool TInstallManager::InstallFile(const std::string& RelativePath) {
 
 bool TInstallManager::InstalledCopyIsCurrent(const std::wstring& LocalFile,
                                              const TSha256Digest& Digest) {
-  // While the copy is read, the page stands as at a download's start; after it, as at the end.
-  ShowDownloadStart(View_);
-  ShowDownloadProgress(View_, 0, 0, ThousandSeparator_);
-  const std::optional<ULONGLONG> Size = SizeWithDigest(LocalFile, Digest);
+  // While a copy is read long enough to be seen, the page stands as at a download's start;
+  // after it, as at the download's end.
+  const std::optional<ULONGLONG> Size = SizeWithDigest(LocalFile, Digest, [this] {
+    ShowDownloadStart(View_);
+    ShowDownloadProgress(View_, 0, 0, ThousandSeparator_);
+  });
   if (!Size) return false;
   const auto Shown = static_cast<std::uint32_t>(std::min<ULONGLONG>(*Size, UINT32_MAX));
+  ShowDownloadStart(View_);
   ShowDownloadProgress(View_, Shown, Shown, ThousandSeparator_);
   return true;
 }

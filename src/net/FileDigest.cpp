@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <memory>
+#include <utility>
 
 #include "win32/Cng.h"
 #include "win32/Handle.h"
@@ -19,8 +20,10 @@ TClock::time_point NextMessages;
 
 }  // namespace
 
-std::optional<THashedFile> HashFile(HANDLE File, std::string* Bytes) {
+std::optional<THashedFile> HashFile(HANDLE File, std::string* Bytes,
+                                    const std::function<void()>& Slow) {
   TSha256 Hash;
+  bool Seen = false;
   const auto Buffer = std::make_unique_for_overwrite<char[]>(kReadSize);
   ULONGLONG Size = 0;
   for (;;) {
@@ -31,6 +34,7 @@ std::optional<THashedFile> HashFile(HANDLE File, std::string* Bytes) {
     Size += Read;
     if (Bytes) Bytes->append(Buffer.get(), Read);
     if (TClock::now() >= NextMessages) {
+      if (Slow && !std::exchange(Seen, true)) Slow();
       // Nothing stops a hash: a quit message only marks the application as ending.
       constexpr bool kGoOn = false;
       HandleWaitingMessages(GetTickCount64() + kSlice.count(), kGoOn);
@@ -42,13 +46,14 @@ std::optional<THashedFile> HashFile(HANDLE File, std::string* Bytes) {
   return THashedFile{*Digest, Size};
 }
 
-std::optional<ULONGLONG> SizeWithDigest(const std::wstring& Path, const TSha256Digest& Digest) {
+std::optional<ULONGLONG> SizeWithDigest(const std::wstring& Path, const TSha256Digest& Digest,
+                                        const std::function<void()>& Slow) {
   // Without backup semantics a folder does not open: only a file is read here.
   const TFileHandle File(CreateFileW(Path.c_str(), GENERIC_READ,
                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                      nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!File) return std::nullopt;
-  const std::optional<THashedFile> Hashed = HashFile(File.Get());
+  const std::optional<THashedFile> Hashed = HashFile(File.Get(), nullptr, Slow);
   if (!Hashed || Hashed->Digest != Digest) return std::nullopt;
   return Hashed->Size;
 }
