@@ -392,6 +392,14 @@ void TInstForm::ShowPendingLabels() {
 
 void TInstForm::SetAllFilesBar(double Max, double Position) {
   pbAllFiles.SetMaxAndPosition(Max, Position);
+  ShowLabelsWhenDue();
+}
+
+void TInstForm::ShowLabelsWhenDue() {
+  // The bars move with every notification: the labels' texts follow them once their frame is
+  // over, whether or not the timer came.
+  if ((PendingAllFiles_ || PendingCurrFile_) && GetTickCount64() >= NextLabelsAt_)
+    ShowPendingLabels();
 }
 
 std::string TInstForm::CurrentFileText() const {
@@ -404,6 +412,7 @@ void TInstForm::SetCurrentFileText(const std::string& Text) {
 
 void TInstForm::SetCurrentFileBar(double Max, double Position) {
   pbCurrFile.SetMaxAndPosition(Max, Position);
+  ShowLabelsWhenDue();
 }
 
 void TInstForm::OnCommand(int Id, int Code) {

@@ -108,6 +108,7 @@ class TInstForm final : public TWindow, public TProgressView {
   // latest one shows at the frame's end, or when ShowPendingLabels is called.
   void SetLabelText(std::optional<std::wstring>& Pending, std::wstring Text);
   void ShowPendingLabels();
+  void ShowLabelsWhenDue();
 
   TWindowHandle Window_;  // Handle_'s owner
   UINT Dpi_ = USER_DEFAULT_SCREEN_DPI;

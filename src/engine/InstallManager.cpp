@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <utility>
 
 #include "engine/ProgressDisplay.h"
 #include "net/BodySink.h"
@@ -256,16 +257,20 @@ bool TInstallManager::InstallFile(const std::string& RelativePath) {
 
 bool TInstallManager::InstalledCopyIsCurrent(const std::wstring& LocalFile,
                                              const TSha256Digest& Digest) {
-  // While a copy is read long enough to be seen, the page stands as at a download's start;
-  // after it, as at the download's end.
-  const std::optional<ULONGLONG> Size = SizeWithDigest(LocalFile, Digest, [this] {
-    ShowDownloadStart(View_);
-    ShowDownloadProgress(View_, 0, 0, ThousandSeparator_);
-  });
+  // A copy read long enough to be seen shows on the page as a download does, its size and how
+  // far the read has come; every copy that is current leaves it as its download's end would.
+  const auto Counted = [](ULONGLONG Bytes) {
+    return static_cast<std::uint32_t>(std::min<ULONGLONG>(Bytes, UINT32_MAX));
+  };
+  bool Shown = false;
+  const std::optional<ULONGLONG> Size =
+      SizeWithDigest(LocalFile, Digest, [&](ULONGLONG Read, ULONGLONG Total) {
+        if (!std::exchange(Shown, true)) ShowDownloadStart(View_);
+        ShowDownloadProgress(View_, Counted(Total), Counted(Read), ThousandSeparator_);
+      });
   if (!Size) return false;
-  const auto Shown = static_cast<std::uint32_t>(std::min<ULONGLONG>(*Size, UINT32_MAX));
   ShowDownloadStart(View_);
-  ShowDownloadProgress(View_, Shown, Shown, ThousandSeparator_);
+  ShowDownloadProgress(View_, Counted(*Size), Counted(*Size), ThousandSeparator_);
   return true;
 }
 

@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <memory>
-#include <utility>
 
 #include "win32/Cng.h"
 #include "win32/Handle.h"
@@ -21,9 +20,9 @@ TClock::time_point NextMessages;
 }  // namespace
 
 std::optional<THashedFile> HashFile(HANDLE File, std::string* Bytes,
-                                    const std::function<void()>& Slow) {
+                                    const THashProgress& Progress) {
   TSha256 Hash;
-  bool Seen = false;
+  LARGE_INTEGER Total = {};
   const auto Buffer = std::make_unique_for_overwrite<char[]>(kReadSize);
   ULONGLONG Size = 0;
   for (;;) {
@@ -34,7 +33,9 @@ std::optional<THashedFile> HashFile(HANDLE File, std::string* Bytes,
     Size += Read;
     if (Bytes) Bytes->append(Buffer.get(), Read);
     if (TClock::now() >= NextMessages) {
-      if (Slow && !std::exchange(Seen, true)) Slow();
+      // Asked only of a file that takes this long: small files pay nothing for it.
+      if (Progress && (Total.QuadPart > 0 || GetFileSizeEx(File, &Total)))
+        Progress(Size, static_cast<ULONGLONG>(Total.QuadPart));
       // Nothing stops a hash: a quit message only marks the application as ending.
       constexpr bool kGoOn = false;
       HandleWaitingMessages(GetTickCount64() + kSlice.count(), kGoOn);
@@ -47,13 +48,13 @@ std::optional<THashedFile> HashFile(HANDLE File, std::string* Bytes,
 }
 
 std::optional<ULONGLONG> SizeWithDigest(const std::wstring& Path, const TSha256Digest& Digest,
-                                        const std::function<void()>& Slow) {
+                                        const THashProgress& Progress) {
   // Without backup semantics a folder does not open: only a file is read here.
   const TFileHandle File(CreateFileW(Path.c_str(), GENERIC_READ,
                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                      nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!File) return std::nullopt;
-  const std::optional<THashedFile> Hashed = HashFile(File.Get(), nullptr, Slow);
+  const std::optional<THashedFile> Hashed = HashFile(File.Get(), nullptr, Progress);
   if (!Hashed || Hashed->Digest != Digest) return std::nullopt;
   return Hashed->Size;
 }

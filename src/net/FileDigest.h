@@ -16,15 +16,17 @@ struct THashedFile {
   TSha256Digest Digest;
   ULONGLONG Size;  // the bytes read
 };
+// How far a read long enough to be seen has come: called before the window's messages are handed
+// on in the middle of a file, with the bytes read so far and the file's size.
+using THashProgress = std::function<void(ULONGLONG Read, ULONGLONG Size)>;
+
 // The digest of what File holds from its current position to its end; Bytes, when given,
 // receives those bytes as well. Nothing when a read fails or the hash cannot be computed.
-// Slow, when given, runs once, before the window's messages are first handed on in the middle
-// of this file: it takes long enough to be seen.
 std::optional<THashedFile> HashFile(HANDLE File, std::string* Bytes = nullptr,
-                                    const std::function<void()>& Slow = {});
+                                    const THashProgress& Progress = {});
 
 // The size of the plain file at Path when its bytes have exactly Digest. It is read with every
 // sharing granted, so that a program holding the file does not stop the check. Nothing for a
 // missing or unreadable file, a folder, or other bytes.
 std::optional<ULONGLONG> SizeWithDigest(const std::wstring& Path, const TSha256Digest& Digest,
-                                        const std::function<void()>& Slow = {});
+                                        const THashProgress& Progress = {});
