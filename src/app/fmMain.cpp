@@ -18,6 +18,7 @@
 #include "app/WizardRules.h"
 #include "app/res/ResourceIds.h"
 #include "engine/InstallManager.h"
+#include "win32/MessagePump.h"
 #include "win32/Text.h"
 
 TInstForm* InstForm = nullptr;
@@ -42,10 +43,9 @@ constexpr wchar_t kLogoName[] = L"Harlune Solution";
 constexpr wchar_t kBannerName[] = L"Velquor Manager Setup";
 // The input method that the licence box asks for when it gets the focus.
 constexpr wchar_t kMemoImeName[] = L"Microsoft IME 2003";
-// The progress page's labels take a new text at most once a frame; a later one waits on this
-// timer.
+// The progress page's labels take a new text at most once a frame (kFrameMs, as the window
+// paints while the installer works); a later one waits on this timer.
 constexpr UINT_PTR kLabelsTimer = 1;
-constexpr ULONGLONG kLabelsFrameMs = 30;
 
 // A device-dependent bitmap: the platform decodes the RLE8 artwork into one, where a DIB
 // section would refuse compressed data.
@@ -387,7 +387,7 @@ void TInstForm::ShowPendingLabels() {
   LabelsTimerSet_ = false;
   if (PendingAllFiles_) lblAllFiles.SetText(*std::exchange(PendingAllFiles_, std::nullopt));
   if (PendingCurrFile_) lblCurrFile.SetText(*std::exchange(PendingCurrFile_, std::nullopt));
-  NextLabelsAt_ = GetTickCount64() + kLabelsFrameMs;
+  NextLabelsAt_ = GetTickCount64() + kFrameMs;
 }
 
 void TInstForm::SetAllFilesBar(double Max, double Position) {

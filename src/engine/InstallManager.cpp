@@ -262,15 +262,14 @@ bool TInstallManager::InstalledCopyIsCurrent(const std::wstring& LocalFile,
   const auto Counted = [](ULONGLONG Bytes) {
     return static_cast<std::uint32_t>(std::min<ULONGLONG>(Bytes, UINT32_MAX));
   };
-  bool Shown = false;
-  const std::optional<ULONGLONG> Size =
-      SizeWithDigest(LocalFile, Digest, [&](ULONGLONG Read, ULONGLONG Total) {
-        if (!std::exchange(Shown, true)) ShowDownloadStart(View_);
-        ShowDownloadProgress(View_, Counted(Total), Counted(Read), ThousandSeparator_);
-      });
+  bool Started = false;
+  const auto Show = [&](ULONGLONG Read, ULONGLONG Size) {
+    if (!std::exchange(Started, true)) ShowDownloadStart(View_);
+    ShowDownloadProgress(View_, Counted(Size), Counted(Read), ThousandSeparator_);
+  };
+  const std::optional<ULONGLONG> Size = SizeWithDigest(LocalFile, Digest, Show);
   if (!Size) return false;
-  ShowDownloadStart(View_);
-  ShowDownloadProgress(View_, Counted(*Size), Counted(*Size), ThousandSeparator_);
+  Show(*Size, *Size);
   return true;
 }
 

@@ -4,7 +4,6 @@ namespace {
 
 TMessageDispatcher* Dispatcher = nullptr;
 
-constexpr ULONGLONG kFrameMs = 30;
 // When the thread's windows may paint again; shared by everything that waits on the one thread.
 ULONGLONG NextPaint = 0;
 

@@ -23,8 +23,9 @@ void HandleMessage(const MSG& Msg) noexcept;
 
 // While the installer works (a download, a file being hashed) the window paints at most once a
 // frame: small files come by the dozen a second, each changing the counter, the size and the bar,
-// and more paints than a frame's are more than the eye can see. 0 when a paint is due at Now (a
-// GetTickCount64 value), else how long until it is.
+// and more paints than a frame's are more than the eye can see.
+inline constexpr ULONGLONG kFrameMs = 30;
+// 0 when a paint is due at Now (a GetTickCount64 value), else how long until it is.
 ULONGLONG MsUntilPaint(ULONGLONG Now) noexcept;
 // Hands the waiting messages to the dispatcher, a paint only when one is due, until none is left,
 // Stop turns true, or the tick count reaches Until.

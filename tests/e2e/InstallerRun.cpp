@@ -40,14 +40,7 @@ std::string ProgramFilesDir() {
 std::string InstallDir() { return ProgramFilesDir() + "\\Harlune\\VelquorManager\\"; }
 
 std::set<std::string> TempFiles(const std::string& Pattern) {
-  std::set<std::string> Names;
-  WIN32_FIND_DATAA Data;
-  HANDLE Find = FindFirstFileA((TempPathA() + Pattern).c_str(), &Data);
-  if (Find == INVALID_HANDLE_VALUE) return Names;
-  do Names.insert(Data.cFileName);
-  while (FindNextFileA(Find, &Data));
-  FindClose(Find);
-  return Names;
+  return NamesMatching(TempPathA() + Pattern);
 }
 
 void ServePayload(const TInstallServer& Server, const std::vector<std::string>& Files,

@@ -663,18 +663,6 @@ TEST_F(Faults, AServerThatFallsSilentEndsTheRunWithinAMinuteWhileTheWindowAnswer
   EXPECT_EQ(ChangesOutside(Before, SnapshotDriveC(), InstallDir()), std::vector<std::string>{});
 }
 
-// The temporary bodies "~vq*.tmp" in the install folder.
-std::vector<std::string> Leftovers() {
-  std::vector<std::string> Names;
-  WIN32_FIND_DATAA Data;
-  HANDLE Find = FindFirstFileA((InstallDir() + "~vq*").c_str(), &Data);
-  if (Find == INVALID_HANDLE_VALUE) return Names;
-  do Names.push_back(Data.cFileName);
-  while (FindNextFileA(Find, &Data));
-  FindClose(Find);
-  return Names;
-}
-
 // An update that fails on its second file leaves that file as the first installation left it:
 // the server fails it, or another program holds the installed file open (read sharing only, as
 // a running program holds its files) while a changed one is published.
@@ -700,7 +688,7 @@ TEST_F(Faults, AFailedUpdateLeavesTheInstalledFilesAsTheyWere) {
     EXPECT_EQ(ContentOf(InstallDir() + "a.dll"), "content of a.dll");
     EXPECT_EQ(ContentOf(InstallDir() + "b.dll"), "content of b.dll");
     EXPECT_EQ(ContentOf(InstallDir() + "c.dll"), "content of c.dll");
-    EXPECT_EQ(Leftovers(), std::vector<std::string>{});
+    EXPECT_EQ(Leftovers(InstallDir()), std::set<std::string>{});
   }
 }
 
@@ -740,7 +728,8 @@ TEST_F(Faults, AnUpdateKilledAtAnyMomentLosesNothing) {
       Sleep(Moment.AfterMs);
     }  // killed here
     if (Moment.InABody) {
-      EXPECT_EQ(Leftovers().size(), 1u) << "the killed run left no body for the next to clear";
+      EXPECT_EQ(Leftovers(InstallDir()).size(), 1u)
+          << "the killed run left no body for the next to clear";
     }
     for (const std::string& Name : Files) {
       const std::string Content = ContentOf(InstallDir() + Name);
@@ -751,7 +740,7 @@ TEST_F(Faults, AnUpdateKilledAtAnyMomentLosesNothing) {
     InstallAndExpect(kSuccess);
     for (const std::string& Name : Files)
       EXPECT_TRUE(ContentOf(InstallDir() + Name) == Newer(Name));
-    EXPECT_EQ(Leftovers(), std::vector<std::string>{});
+    EXPECT_EQ(Leftovers(InstallDir()), std::set<std::string>{});
   }
 }
 

@@ -112,18 +112,6 @@ int RefusingPort() {
   return ntohs(Address.sin_port);
 }
 
-// The download's temporary files ("~vq*") that stand in Folder.
-std::string Leftovers(const TTestFolder& Folder) {
-  std::string Names;
-  WIN32_FIND_DATAA Data;
-  HANDLE Find = FindFirstFileA((Folder / "~vq*").c_str(), &Data);
-  if (Find == INVALID_HANDLE_VALUE) return Names;
-  do Names += std::string(Data.cFileName) + " ";
-  while (FindNextFileA(Find, &Data));
-  FindClose(Find);
-  return Names;
-}
-
 // Stands in for the application while installed: counts what it is handed, then handles it as
 // the application's loop would. With a window to repaint, every timer tick asks for a repaint.
 class TRecordingDispatcher final : public TMessageDispatcher {
@@ -187,7 +175,7 @@ TEST_F(URLDownloadTest, AWholeDownloadLandsByteForByte) {
   EXPECT_EQ(Session->ErrorText(), "");
   EXPECT_EQ(Session->HttpStatus(), 200u);
   EXPECT_TRUE(ReadBytes(Local) == Bytes);
-  EXPECT_EQ(Leftovers(Folder), "");
+  EXPECT_EQ(Leftovers(Folder.Path()), std::set<std::string>{});
   EXPECT_EQ(Server.Log(), "GET /program/manager/install/" + Prefix + "setup.bin 200\n");
 
   // Measured under Wine: connecting, sending the request and the MIME type come with 0 as the
@@ -211,7 +199,7 @@ TEST_F(URLDownloadTest, ABodyWithoutALengthOrBehindARedirectLands) {
     ASSERT_TRUE(Moved->Download(Folder / Name));
     EXPECT_TRUE(ReadBytes(Folder / Name) == Payload(100000));
   }
-  EXPECT_EQ(Leftovers(Folder), "");
+  EXPECT_EQ(Leftovers(Folder.Path()), std::set<std::string>{});
 }
 
 TEST_F(URLDownloadTest, TheServiceComesFromSystem32) {
@@ -268,7 +256,7 @@ TEST_F(URLDownloadTest, ARefusedConnectionOrAnUnknownHostFailsAtOnce) {
     EXPECT_EQ(Log.Starts.size(), 1u);
     EXPECT_EQ(Log.StopErrorTexts.size(), 1u);
   }
-  EXPECT_EQ(Leftovers(Folder), "");
+  EXPECT_EQ(Leftovers(Folder.Path()), std::set<std::string>{});
 }
 
 // The service reports success for an error page and (measured under Wine) for a body cut short
@@ -305,7 +293,7 @@ TEST_F(URLDownloadTest, AFailedDownloadLeavesTheTargetAsItWas) {
     EXPECT_EQ(ReadBytes(Local), kOldVersion);
     EXPECT_EQ(Broken->FileName(), "");
   }
-  EXPECT_EQ(Leftovers(Folder), "");
+  EXPECT_EQ(Leftovers(Folder.Path()), std::set<std::string>{});
 }
 
 // A target that another program holds open (read sharing only, as a running program holds its
@@ -329,7 +317,7 @@ TEST_F(URLDownloadTest, ATargetHeldByAnotherProgramIsInUseAndStaysWhole) {
   Session->URL = Serve("folder.dll", "the new version");
   EXPECT_FALSE(Session->Download(Standing));
   EXPECT_FALSE(Session->TargetInUse());
-  EXPECT_EQ(Leftovers(Folder), "");
+  EXPECT_EQ(Leftovers(Folder.Path()), std::set<std::string>{});
 }
 
 TEST(TargetInUseRule, OnlyAHoldOnAPlainFileCounts) {
@@ -374,7 +362,7 @@ TEST_F(URLDownloadTest, AnExpectedDigestDecidesWhetherTheBodyReplacesTheTarget) 
     EXPECT_EQ(Checked->Digest(), Right);
     EXPECT_TRUE(ReadBytes(Local) == (Matches ? Bytes : std::string(kOldVersion)));
   }
-  EXPECT_EQ(Leftovers(Folder), "");
+  EXPECT_EQ(Leftovers(Folder.Path()), std::set<std::string>{});
 }
 
 // A signature is fetched into memory: kept whole up to its size, refused as soon as it is longer.
@@ -500,7 +488,7 @@ TEST_F(URLDownloadTest, AStallEndsTheDownloadWithFalseWhileMessagesKeepComing) {
     }
   }
   DestroyWindow(Window);
-  EXPECT_EQ(Leftovers(Folder), "");
+  EXPECT_EQ(Leftovers(Folder.Path()), std::set<std::string>{});
 }
 
 // A killed run can leave its temporary file behind; the next clears such files before it
@@ -710,7 +698,7 @@ TEST_F(URLDownloadTest, ASuccessWithAnErrorTextReturnsFalseButSetsFileName) {
   EXPECT_EQ(Session->FileName(), Local);
   EXPECT_EQ(Session->ErrorText(), "late error");
   EXPECT_EQ(ReadBytes(Local), kOldVersion);
-  EXPECT_EQ(Leftovers(Folder), "");
+  EXPECT_EQ(Leftovers(Folder.Path()), std::set<std::string>{});
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 
 #include <stdexcept>
 
+#include "win32/Handle.h"
+
 void WriteBytes(const std::string& Path, std::string_view Bytes) {
   HANDLE f = CreateFileA(Path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -75,6 +77,20 @@ TScopedEnv::TScopedEnv(const char* Name, const char* Value) : Name_(Name) {
 
 TScopedEnv::~TScopedEnv() {
   SetEnvironmentVariableA(Name_.c_str(), HadOld_ ? Old_.c_str() : nullptr);
+}
+
+std::set<std::string> NamesMatching(const std::string& Pattern) {
+  std::set<std::string> Names;
+  WIN32_FIND_DATAA Data;
+  const TFindHandle Find(FindFirstFileA(Pattern.c_str(), &Data));
+  if (!Find) return Names;
+  do Names.insert(Data.cFileName);
+  while (FindNextFileA(Find.Get(), &Data));
+  return Names;
+}
+
+std::set<std::string> Leftovers(const std::string& Folder) {
+  return NamesMatching(Folder + "~vq*");
 }
 
 std::string DesktopLink() {

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <string>
+#include <set>
 #include <string_view>
 
 // Writes Bytes as they are (no conversion) to an ANSI path.
@@ -14,6 +15,10 @@ std::string TempPathA();
 // Deletes a folder with all it holds; a folder that is not there is no error.
 void RemoveTree(const std::string& Folder);
 bool FolderExistsA(const std::string& Path);
+// The names of the files and folders that Pattern ("folder\\~*.sss") matches.
+std::set<std::string> NamesMatching(const std::string& Pattern);
+// The downloads' temporary bodies ("~vq*") that stand in Folder (ending in a backslash).
+std::set<std::string> Leftovers(const std::string& Folder);
 // The shortcut the installer leaves on the desktop.
 std::string DesktopLink();
 
