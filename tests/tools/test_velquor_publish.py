@@ -55,6 +55,16 @@ def write(folder, files):
         (Path(folder) / name).write_bytes(data)
 
 
+@contextlib.contextmanager
+def linked(path, target):
+    """A symbolic link for the time of a with block."""
+    path.symlink_to(target)
+    try:
+        yield
+    finally:
+        path.unlink()
+
+
 def snapshot(folder):
     return {p: (p.is_file() and p.read_bytes(), p.stat().st_mode) for p in Path(folder).rglob("*")}
 
@@ -85,7 +95,8 @@ class Publish(unittest.TestCase):
         return run("publish", self.payload, "--key", KEYS / "p256.pem", "--version", "1", *args)
 
     def test_manifest_round_trips_and_only_the_signed_bytes_verify(self):
-        files = {"VelquorManager.exe": b"MZ", "doc/사용 설명서.txt": "설명".encode("cp949"),
+        files = {"VelquorManager.exe": b"MZ" + bytes(3 << 19),  # more than one read
+                 "doc/사용 설명서.txt": "설명".encode("cp949"),
                  "Update/sub/b.dll": b"dll", "lic.txt": b"lic", "msg.txt": b"", ".cfg/a.ini": b""}
         write(self.payload, files)
         code, _, err = self.publish("--licfile", "lic.txt", "--msgfile", "msg.txt", "--version",
@@ -94,15 +105,17 @@ class Publish(unittest.TestCase):
         self.assertEqual((code, err), (0, ""))
         data, sig, inf = read_back(self.payload)
         self.assertEqual((data.count(b"\n"), data[-2:]), (data.count(b"\r\n"), b"\r\n"))
-        self.assertEqual(inf.sections(), ["info", "files", "sha256"])
+        self.assertEqual(inf.sections(), ["info", "files", "sha256", "size"])
         self.assertEqual(dict(inf["info"]),
                          {"version": "01.2", "licfile": "lic.txt", "msgfile": "msg.txt"})
         self.assertEqual(list(inf["files"].items()), [
             ("1", "Update\\sub\\b.dll"), ("2", "doc\\사용 설명서.txt"), ("3", "VelquorManager.exe"),
             ("4", ".cfg\\a.ini")])
-        self.assertEqual(dict(inf["sha256"]), {name.replace("/", "\\").lower():
-                                               hashlib.sha256(body).hexdigest()
-                                               for name, body in files.items()})
+        bodies = {name.replace("/", "\\").lower(): body for name, body in files.items()}
+        self.assertEqual(dict(inf["sha256"]),
+                         {name: hashlib.sha256(body).hexdigest() for name, body in bodies.items()})
+        self.assertEqual(list(inf["size"].items()),  # the keys of [sha256] in its order
+                         [(name, str(len(bodies[name]))) for name in inf["sha256"]])
         self.assertEqual({p.name: p.stat().st_mode & 0o777 for p in self.payload.glob("inst*")},
                          {"install.inf": 0o644, "install.inf.sig": 0o644})  # the server reads them
         verify(KEY.public_key(), data, sig)
@@ -126,16 +139,22 @@ class Publish(unittest.TestCase):
             "B.txt", "a0.txt", "a\\b.txt", "sub\\install.inf", "zz\\깊은\\x.bin", "똠.txt", "가.txt"])
 
     def test_bad_input_is_refused_on_one_line_and_changes_nothing(self):
+        near = ("sub/install.rec", "~vq12345.tmp", "~vqg.tmp", "~vq1.tmp.bak")  # not installer's
         write(self.payload, {name: b"x" for name in (
             "ok.txt", "a=b.txt", ";x.txt", "[x].txt", " a.txt", "'q.txt'", "a.txt", "A.TXT",
             "a:b.txt", "a<b.txt", "CON", "sub/nul.txt", "com¹.log", "aux .txt", "a.", "...",
-            "dir/x")})
+            "dir/x", *near)})
         shutil.copy(KEYS / "p256.pem", self.payload / "key.pem")
-        (self.payload / "outside.pem").symlink_to(KEYS / "p256.pem")
-        link = Path(self.enterContext(tempfile.TemporaryDirectory())) / "key.pem"
-        link.symlink_to(self.payload / "key.pem")
-        self.assertEqual(self.publish("ok.txt")[0], 0)  # an earlier publication must survive
+        os.link(KEYS / "p256.pem", self.payload / "outside.pem")
+        elsewhere = Path(self.enterContext(tempfile.TemporaryDirectory()))
+        (elsewhere / "key.pem").symlink_to(self.payload / "key.pem")
+        (elsewhere / "keys").symlink_to(KEYS)
+        # An earlier publication must survive.
+        self.assertEqual(self.publish("ok.txt", *near)[0], 0)
         before = snapshot(self.payload)
+
+        def huge(fd, real=os.fstat):  # a file of 10**15 bytes, as fstat reports it
+            return os.stat_result((*real(fd)[:6], 10 ** 15, *real(fd)[7:10]))
         cases = [
             (["missing.txt"], "no such file"), (["dir"], "no such file"), (["..."], "'..'"),
             (["--msgfile", "missing.txt", "ok.txt"], "no such file"), (["sub/../ok.txt"], "'..'"),
@@ -151,13 +170,23 @@ class Publish(unittest.TestCase):
             (["--version", "1.0 beta", "ok.txt"], "not one to four numbers"),
             ([], "velquor-publish: "),  # the default listing meets the bad names too
             (["--key", self.payload / "key.pem", "ok.txt"], "serve the private key"),
-            (["--key", link, "ok.txt"], "serve the private key"),
+            (["--key", elsewhere / "key.pem", "ok.txt"], "serve the private key"),
             (["outside.pem"], "serve the private key"),
+            (["--key", self.payload / "k.pem", "ok.txt"], "k.pem: is a symbolic link",
+             linked(self.payload / "k.pem", KEYS / "p256.pem")),
+            (["--key", elsewhere / "keys/p256.pem", "ok.txt"], "keys: is a symbolic link"),
+            (["ok.txt"], "folder: is a symbolic link", linked(self.payload / "folder", KEYS)),
+            (["ok.txt"], ".env: is a symbolic link", linked(self.payload / ".env", KEYS / "k")),
+            (["ok.txt"], "15 digits", mock.patch.object(tool.os, "fstat", huge)),
+            (["install.rec"], "keeps for itself"), (["INSTALL.LST"], "keeps for itself"),
+            (["--licfile", "velquormanager_uninstall.EXE", "ok.txt"], "keeps for itself"),
+            (["sub/~VQ1a2F.tmp"], "keeps for itself"), (["INSTALL.INF.SIG"], "own files"),
         ] + [(["--key", KEYS / key, "ok.txt"], "key")
              for key in ("rsa.pem", "p384.pem", "junk.pem", "p256.pub", "none.pem")]
-        for args, message in cases:
-            with self.subTest(args=args):
-                code, out, err = self.publish(*args)
+        for args, message, *during in cases:  # during: what holds while the tool runs
+            with self.subTest(args=args, message=message):
+                with during[0] if during else contextlib.nullcontext():
+                    code, out, err = self.publish(*args)
                 self.assertEqual((code, out, err.count("\n")), (1, "", 1))
                 self.assertIn(message, err)
                 self.assertEqual(snapshot(self.payload), before)
