@@ -46,7 +46,7 @@ scripts/wine-run.sh "$rig" --prepare
 # shellcheck source=wine-env.sh
 source scripts/wine-env.sh "$rig"
 install_dir="$WINEPREFIX/drive_c/Program Files/Harlune/VelquorManager"
-link="$HOME/Desktop/VelquorManager.lnk"
+link="$WINEPREFIX/drive_c/users/$(id -un)/Desktop/VelquorManager.lnk"
 # Each demo starts from a machine without the product.
 rm -rf "$WINEPREFIX/drive_c/Program Files/Harlune" "$link"
 

@@ -22,6 +22,12 @@ prepare() {
     wineserver -w
     touch "$WINEPREFIX/.rig-ready"
   fi
+  # Wine links each user's Desktop to $HOME/Desktop, where Windows keeps a folder of the profile.
+  # The installer runs elevated and writes its shortcut only where the desktop's path resolves
+  # to itself, so the rig's desktop is a plain folder, as on Windows.
+  for desktop in "$WINEPREFIX"/drive_c/users/*/Desktop; do
+    if [ -L "$desktop" ]; then rm "$desktop" && mkdir "$desktop"; fi
+  done
   # Debian's Wine does not find the fonts of fonts-wine where that package puts them; without
   # Marlett the title bars draw a letter instead of the close box.
   cp -n /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true

@@ -4,11 +4,13 @@
 #include <cstdint>
 #include <utility>
 
+#include "engine/InstalledRecord.h"
 #include "engine/ProgressDisplay.h"
 #include "net/BodySink.h"
 #include "net/FileDigest.h"
 #include "net/dsInetUtils.h"
 #include "shell/Shortcut.h"
+#include "win32/CheckedFile.h"
 #include "win32/Cng.h"
 #include "win32/FileSystem.h"
 #include "win32/Registry.h"
@@ -38,17 +40,6 @@ std::string SourceURL(const std::string& RelativePath) {
   return std::string(kBaseURL) + AnsiURLPath(RelativePath);
 }
 
-// The first MaxSize bytes of a file; "" when it can't be read.
-std::string ReadHead(const std::string& Path, DWORD MaxSize) {
-  const TFileHandle File(CreateFileA(Path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  std::string Bytes(MaxSize, '\0');
-  DWORD Read = 0;
-  if (!File || !ReadFile(File.Get(), Bytes.data(), MaxSize, &Read, nullptr)) return {};
-  Bytes.resize(Read);
-  return Bytes;
-}
-
 }  // namespace
 
 TInstallManager::TInstallManager() : TInstallManager(InstallProgressView()) {}
@@ -64,45 +55,40 @@ TInstallManager::~TInstallManager() = default;
 
 bool TInstallManager::Run() {
   Failure_ = {};
+  StartLeftoverSweep();
   return FetchManifest() && InstallFiles();
 }
 
 bool TInstallManager::FetchManifest() {
-  const std::string ManifestCopy = MakeTempFileName(kManifestCopyExt);
-  bool Arrived = false;
-  if (!ManifestCopy.empty()) {
-    TURLDownload& Manifest = NewSession(std::string(kBaseURL) + std::string(kManifestName));
-    // A signed manifest is checked against its bytes as they arrived.
-    Manifest.HashBody = PublicKey != nullptr;
-    Arrived = Download(Manifest, ManifestCopy);
-  }
-  if (!Arrived) {
-    FailDownload(std::string(kManifestName));
+  // Held in memory, hashed and verified there, and never read back from the temporary folder,
+  // which the user's programs control.
+  std::string Manifest;
+  TURLDownload& Fetch = NewSession(std::string(kBaseURL) + std::string(kManifestName));
+  if (!Fetch.Fetch(Manifest, kMaxManifestSize)) {
+    if (Manifest.size() > kMaxManifestSize)
+      Failure_ = {TInstallFailure::TKind::Corrupt, std::string(kManifestName), 0};
+    else
+      FailDownload(std::string(kManifestName));
     return false;
   }
-  // Copied: the signature's own session replaces the manifest's, and its digest with it.
-  const std::string ManifestPath = LastFile;
-  const std::optional<TSha256Digest> ManifestDigest = Session->Digest();
-  if (!PublicKey) {
-    LoadManifest(ManifestPath);
-    return true;
+  if (PublicKey && !SignatureHolds(Manifest)) return false;
+  KeepManifestCopy(Manifest);
+
+  const std::wstring Dir = AnsiToWide(InstallDir);
+  const std::wstring Parent = Dir.substr(0, Dir.find_last_of(L'\\', Dir.size() - 2) + 1);
+  const bool MadeParent = !FolderExists(Parent), MadeInstallDir = !FolderExists(Dir);
+  TBodySink Record;
+  if (!StageRecord(Record, Manifest)) return false;
+  LoadManifest(WideToAnsi(Record.BodyPath()));
+  if (!NotOlderThanInstalled()) {
+    Record.Discard();
+    RemoveMadeFolders(MadeParent, MadeInstallDir);
+    return false;
   }
-  if (BeforeManifestHeld) BeforeManifestHeld(ManifestPath);
-  // What is read is what was checked: nobody may write the copy until it has been read, and
-  // what it holds once held must be what arrived, as anyone could replace it before.
-  const TFileHandle Held(CreateFileA(ManifestPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  std::string Bytes;
-  const std::optional<THashedFile> Read = Held ? HashFile(Held.Get(), &Bytes) : std::nullopt;
-  const bool Unchanged = Read && Read->Digest == ManifestDigest;
-  if (!SignatureHolds(Unchanged ? ManifestDigest : std::nullopt)) return false;
-  LoadManifest(ManifestPath);
-  if (!NotOlderThanInstalled()) return false;
-  ManifestBytes_ = std::move(Bytes);
-  return true;
+  return KeepRecord(Record);
 }
 
-bool TInstallManager::SignatureHolds(const std::optional<TSha256Digest>& ManifestDigest) {
+bool TInstallManager::SignatureHolds(const std::string& Manifest) {
   TURLDownload& Fetch = NewSession(std::string(kBaseURL) + std::string(kSignatureName));
   std::string Signature;
   const bool Arrived = Fetch.Fetch(Signature, kEcdsaP256SignatureSize);
@@ -114,7 +100,7 @@ bool TInstallManager::SignatureHolds(const std::optional<TSha256Digest>& Manifes
     FailDownload(std::string(kSignatureName));
     return false;
   }
-  if (Arrived && ManifestDigest && Verified(*ManifestDigest, Signature)) {
+  if (Arrived && VerifyEcdsaP256(*PublicKey, Manifest, Signature)) {
     Signature_ = std::move(Signature);
     return true;
   }
@@ -122,49 +108,61 @@ bool TInstallManager::SignatureHolds(const std::optional<TSha256Digest>& Manifes
   return false;
 }
 
-bool TInstallManager::Verified(const TSha256Digest& Digest, const std::string& Signature) const {
-  return VerifyEcdsaP256(
-      *PublicKey, Digest,
-      {reinterpret_cast<const std::uint8_t*>(Signature.data()), Signature.size()});
+void TInstallManager::KeepManifestCopy(const std::string& Manifest) {
+  const std::string Copy = MakeTempFileName(kManifestCopyExt);
+  if (Copy.empty() || !CreateUserFile(AnsiToWide(Copy), Manifest)) return;
+  if (AfterManifestCopied) AfterManifestCopied(Copy);
 }
 
-std::optional<TVersion> TInstallManager::InstalledVersion() {
-  const std::string Record = InstallDir + std::string(kManifestName);
-  const TFileHandle Held(CreateFileA(Record.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!Held) return std::nullopt;
-  const std::optional<THashedFile> Hashed = HashFile(Held.Get());
-  const std::string Signature =
-      ReadHead(InstallDir + std::string(kSignatureName), kEcdsaP256SignatureSize + 1);
-  if (!Hashed || !Verified(Hashed->Digest, Signature)) return std::nullopt;
-  TManifest Installed;
-  ::LoadManifest(Record, Installed);
-  return ParseVersion(Installed.Version);
+bool TInstallManager::StageRecord(TBodySink& Record, const std::string& Manifest) {
+  // Made for the record when missing: only administrators write there.
+  ForceDirectories(AnsiToWide(InstallDir));
+  const std::string Bytes = InstalledRecord(Manifest, Signature_);
+  if (Record.Open(AnsiToWide(InstallDir + std::string(kRecordName))) &&
+      Record.Write(Bytes.data(), static_cast<DWORD>(Bytes.size())) && Record.Hold())
+    return true;
+  Record.Discard();
+  Failure_ = {TInstallFailure::TKind::Download, std::string(kRecordName), 0};
+  return false;
 }
 
 bool TInstallManager::NotOlderThanInstalled() {
-  const std::optional<TVersion> Installed = InstalledVersion();
-  if (!Installed) return true;
+  // Only a verified manifest tells which release it is.
+  if (!PublicKey) return true;
+  const TInstalledBound Installed = ReadInstalledBound(InstallDir, *PublicKey);
+  using TRead = TInstalledBound::TRead;
+  if (Installed.Read == TRead::None) return true;
+  if (Installed.Read == TRead::Unreadable) {
+    // Whoever can keep the record from being read must not lift the bound by it.
+    Failure_ = {TInstallFailure::TKind::InstalledUnknown, "", 0};
+    return false;
+  }
   const std::optional<TVersion> Offered = ParseVersion(Version);
-  if (Offered && *Offered >= *Installed) return true;
+  if (Offered && *Offered >= Installed.Version) return true;
   Failure_ = {TInstallFailure::TKind::Older, AnsiToUtf8(Version), 0};
   return false;
 }
 
-bool TInstallManager::KeepInstalledRecord() {
-  // Only a verified manifest tells a later run which release it replaces.
-  if (!PublicKey) return true;
-  return KeepFile(kManifestName, ManifestBytes_) && KeepFile(kSignatureName, Signature_);
+bool TInstallManager::KeepRecord(TBodySink& Record) {
+  using TKind = TInstallFailure::TKind;
+  // Any local account may hold the record open: it then stays as it was, and the bound below
+  // carries the release.
+  if (!Record.Commit() && !Record.TargetInUse()) {
+    Failure_ = {TKind::Download, std::string(kRecordName), 0};
+    return false;
+  }
+  // The bound runs with the record, ahead of the files: it only refuses older releases.
+  if (PublicKey && ParseVersion(Version) && !WriteInstalledBound(Version)) {
+    Failure_ = {TKind::InstalledUnknown, "", 0};
+    return false;
+  }
+  return true;
 }
 
-bool TInstallManager::KeepFile(std::string_view Name, const std::string& Bytes) {
-  TBodySink Sink;
-  if (Sink.Open(AnsiToWide(InstallDir + std::string(Name))) &&
-      Sink.Write(Bytes.data(), static_cast<DWORD>(Bytes.size())) && Sink.Commit())
-    return true;
-  using TKind = TInstallFailure::TKind;
-  Failure_ = {Sink.TargetInUse() ? TKind::InUse : TKind::Download, std::string(Name), 0};
-  return false;
+void TInstallManager::RemoveMadeFolders(bool MadeParent, bool MadeInstallDir) {
+  const std::wstring Dir = AnsiToWide(InstallDir);
+  if (MadeInstallDir) RemoveDirectoryW(Dir.c_str());
+  if (MadeParent) RemoveDirectoryW(Dir.substr(0, Dir.find_last_of(L'\\', Dir.size() - 2)).c_str());
 }
 
 void TInstallManager::LoadManifest(const std::string& ManifestPath) {
@@ -235,6 +233,8 @@ bool TInstallManager::InstallFile(const std::string& RelativePath) {
     Failure_ = {TInstallFailure::TKind::Corrupt, AnsiToUtf8(RelativePath), 0};
     return false;
   }
+  // A killed run's bodies go, whether or not anything in this folder is fetched.
+  SweepLeftovers(LocalFile);
   // A copy that already has the published digest needs nothing from the network: an update
   // fetches only what changed, and leaves alone the unchanged files a running program holds.
   if (Check.Check == TDigestCheck::Compare && InstalledCopyIsCurrent(LocalFile, Check.Digest))
@@ -281,6 +281,8 @@ void TInstallManager::FailDownload(const std::string& RelativePath) {
 
 void TInstallManager::AllFilesInstalled(int Total) { View_.SetAllFilesBar(Total, Total); }
 
+bool TInstallManager::RegisterInstallation() { return true; }
+
 void TInstallManager::NothingToInstall() { Failure_ = {TInstallFailure::TKind::NoFiles, "", 0}; }
 
 void TInstallManager::Pause() { Sleep(kPauseAfterShortcutMs); }
@@ -307,6 +309,7 @@ std::string GetProgramFilesDir() {
 }
 
 void DeleteFirewallScript() {
+  // Through a checked handle only: the user's programs decide where the folder resolves.
   const std::string TempDir = GetTempDir();
-  if (!TempDir.empty()) DeleteFileA((TempDir + std::string(kFirewallScript)).c_str());
+  if (!TempDir.empty()) DeleteUserFile(AnsiToWide(TempDir + std::string(kFirewallScript)));
 }

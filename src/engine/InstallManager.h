@@ -42,9 +42,9 @@ class TInstallManager final : private TInstallSteps {
   // The key install.inf must be signed with (the one the entry point registered, see
   // engine/Integrity.h); nullptr: unsigned payloads install, with the digests they list checked.
   const TEcdsaP256PublicPoint* PublicKey = ManifestPublicKey();
-  // Called with the manifest copy's path after it arrived and before it is held for reading:
-  // where another process could replace it.
-  std::function<void(const std::string& Path)> BeforeManifestHeld;
+  // Called with the path of the manifest's copy in the temporary folder once it is written there,
+  // after the manifest was verified: where any program of the user could change it.
+  std::function<void(const std::string& Path)> AfterManifestCopied;
 
   bool FetchManifest();
   void LoadManifest(const std::string& ManifestPath);
@@ -64,8 +64,7 @@ class TInstallManager final : private TInstallSteps {
   bool InstallFile(const std::string& RelativePath) override;
   void AllFilesInstalled(int Total) override;
   void NothingToInstall() override;
-  // With a key: the verified manifest and its signature, kept in the install folder.
-  bool KeepInstalledRecord() override;
+  bool RegisterInstallation() override;
   void Pause() override;
   void DeleteFirewallScript() override;
 
@@ -75,17 +74,22 @@ class TInstallManager final : private TInstallSteps {
   // A new session for URL, wired to this manager's handlers, in Session.
   TURLDownload& NewSession(const std::string& URL);
   bool Download(TURLDownload& File, const std::string& LocalFile);
-  // install.inf.sig fetched and checked against the manifest's digest (none: it can't hold);
-  // the failure's cause set when it does not.
-  bool SignatureHolds(const std::optional<TSha256Digest>& ManifestDigest);
-  bool Verified(const TSha256Digest& Digest, const std::string& Signature) const;
-  // The version that the install folder's record gives, when the record verifies with this
-  // build's key and its version is well-formed; nothing sets no bound.
-  std::optional<TVersion> InstalledVersion();
+  // install.inf.sig fetched and checked against the manifest's bytes; the failure's cause set
+  // when it does not hold.
+  bool SignatureHolds(const std::string& Manifest);
+  // The Parts' copy of the manifest in the temporary folder, for nobody to read back: made only
+  // where the user may create files and where it was meant to be, else left out.
+  void KeepManifestCopy(const std::string& Manifest);
+  // The verified manifest (with its signature's trailer) written beside the record it will
+  // become, held, and read from there; the cause set when it can't be written.
+  bool StageRecord(TBodySink& Record, const std::string& Manifest);
   // Whether the manifest's version may replace the installed one; the cause set when not.
   bool NotOlderThanInstalled();
-  // Bytes written to Name in the install folder as a download lands; the cause set when not.
-  bool KeepFile(std::string_view Name, const std::string& Bytes);
+  // The staged record moved over install.rec, and with a key its version made the bound.
+  bool KeepRecord(TBodySink& Record);
+  // After a refusal: the install folder and its parent, when this run made them and they are
+  // empty again.
+  void RemoveMadeFolders(bool MadeParent, bool MadeInstallDir);
 
   std::string LastFile;
   std::string InstallDir;
@@ -94,8 +98,7 @@ class TInstallManager final : private TInstallSteps {
   std::vector<std::string> Files;
   std::vector<std::string> Sha256;  // the manifest's [sha256] lines
   std::string Version;              // the manifest's [info] version, "" when none
-  std::string ManifestBytes_;       // with a key: the manifest as verified, and its signature
-  std::string Signature_;
+  std::string Signature_;           // with a key: the manifest's signature, as verified
   Microsoft::WRL::ComPtr<TURLDownload> Session;
 
   TProgressView& View_;

@@ -104,6 +104,8 @@ std::string FailureText(const TInstallFailure& Failure) {
       return "파일이 사용 중입니다: " + Failure.Path;
     case TKind::Older:
       return "설치된 것보다 오래된 버전입니다: " + (Failure.Path.empty() ? "없음" : Failure.Path);
+    case TKind::InstalledUnknown:
+      return "설치된 버전을 확인하지 못했습니다.";
   }
   return {};
 }

@@ -2,6 +2,7 @@
 // The install engine's rules that need no platform: which relative paths may be installed, and
 // the texts that the progress and completion pages show.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -14,6 +15,9 @@
 // with or without an extension). The canonical full path is checked by the caller as well.
 bool IsInstallablePath(std::u16string_view LocalPath);
 
+// install.inf is read into memory whole: a longer one is refused as damaged, unread.
+inline constexpr std::size_t kMaxManifestSize = 4 << 20;
+
 // "%d / %d"
 std::string CounterText(int Position, int Total);
 
@@ -22,7 +26,17 @@ std::string ByteSizeText(std::uint64_t Bytes, std::string_view Separator);
 
 // Why a run ended with false, kept for the completion page. Paths are UTF-8, as listed.
 struct TInstallFailure {
-  enum class TKind { None, Download, BadPath, NoFiles, BadSignature, Corrupt, InUse, Older };
+  enum class TKind {
+    None,
+    Download,
+    BadPath,
+    NoFiles,
+    BadSignature,
+    Corrupt,
+    InUse,
+    Older,
+    InstalledUnknown,  // the installed release's version could not be read
+  };
   TKind Kind = TKind::None;
   std::string Path;       // for Older, the version text offered ("" when the manifest gives none)
   int HttpStatus = 0;     // the server's error status of a failed download, 0 when it sent none

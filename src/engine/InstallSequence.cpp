@@ -18,7 +18,7 @@ bool RunInstallSequence(const TManifest& Manifest, TInstallSteps& Steps) {
     if (!Steps.InstallFile(Manifest.Files[i])) return false;
   }
   Steps.AllFilesInstalled(Total);
-  if (!Steps.KeepInstalledRecord()) return false;
+  if (!Steps.RegisterInstallation()) return false;
 
   Steps.CreateShortcuts();
   Steps.Pause();

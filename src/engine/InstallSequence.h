@@ -1,7 +1,7 @@
 #pragma once
 // The order of an installation after the manifest has been read, apart from the platform:
-// the work folders, the two extra files, the listed files with the counter, then the record of
-// what was installed, the shortcut, the pause and the clean-up. TInstallManager supplies each step.
+// the work folders, the two extra files, the listed files with the counter, then the registration
+// that lets it be removed, the shortcut, the pause and the clean-up. TInstallManager supplies each step.
 
 #include <string>
 
@@ -19,8 +19,8 @@ class TInstallSteps {
   virtual void AllFilesInstalled(int Total) = 0;
   // Called when the manifest lists no file at all.
   virtual void NothingToInstall() = 0;
-  // After the last file: what a later run needs to know of this installation; false ends the run.
-  virtual bool KeepInstalledRecord() = 0;
+  // After the last file: what lets the installation be found and removed; false ends the run.
+  virtual bool RegisterInstallation() = 0;
   virtual void CreateShortcuts() = 0;
   virtual void Pause() = 0;
   virtual void DeleteFirewallScript() = 0;

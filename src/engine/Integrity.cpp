@@ -1,5 +1,8 @@
 #include "engine/Integrity.h"
 
+#include <cstdint>
+#include <utility>
+
 namespace {
 
 const TEcdsaP256PublicPoint* RegisteredKey = nullptr;
@@ -11,22 +14,62 @@ int HexDigitValue(char c) {
   return -1;
 }
 
+constexpr std::string_view kTrailerStart = "\r\n;sig=";
+constexpr std::string_view kTrailerEnd = "\r\n";
+constexpr std::size_t kTrailerSize =
+    kTrailerStart.size() + 2 * kEcdsaP256SignatureSize + kTrailerEnd.size();
+
 }  // namespace
 
 void SetManifestPublicKey(const TEcdsaP256PublicPoint* Key) noexcept { RegisteredKey = Key; }
 
 const TEcdsaP256PublicPoint* ManifestPublicKey() noexcept { return RegisteredKey; }
 
-std::optional<TSha256Digest> ParseSha256Hex(std::string_view Text) {
-  TSha256Digest Digest;
-  if (Text.size() != 2 * Digest.size()) return std::nullopt;
-  for (size_t i = 0; i < Digest.size(); ++i) {
+namespace {
+
+// Exactly Size bytes as 2 * Size hex digits of either case.
+template <typename Bytes>
+bool ParseHex(std::string_view Text, Bytes& Out, std::size_t Size) {
+  if (Text.size() != 2 * Size) return false;
+  for (std::size_t i = 0; i < Size; ++i) {
     const int High = HexDigitValue(Text[2 * i]);
     const int Low = HexDigitValue(Text[2 * i + 1]);
-    if (High < 0 || Low < 0) return std::nullopt;
-    Digest[i] = static_cast<std::uint8_t>(High << 4 | Low);
+    if (High < 0 || Low < 0) return false;
+    Out[i] = static_cast<std::uint8_t>(High << 4 | Low);
   }
+  return true;
+}
+
+}  // namespace
+
+std::optional<TSha256Digest> ParseSha256Hex(std::string_view Text) {
+  TSha256Digest Digest;
+  if (!ParseHex(Text, Digest, Digest.size())) return std::nullopt;
   return Digest;
+}
+
+std::string InstalledRecord(std::string_view Manifest, std::string_view Signature) {
+  std::string Record(Manifest);
+  if (Signature.empty()) return Record;
+  constexpr char kDigits[] = "0123456789abcdef";
+  Record += kTrailerStart;
+  for (const char Byte : Signature) {
+    Record += kDigits[static_cast<std::uint8_t>(Byte) >> 4];
+    Record += kDigits[static_cast<std::uint8_t>(Byte) & 0xF];
+  }
+  return Record += kTrailerEnd;
+}
+
+TInstalledRecordParts SplitInstalledRecord(std::string_view Record) {
+  if (Record.size() >= kTrailerSize) {
+    const std::string_view Trailer = Record.substr(Record.size() - kTrailerSize);
+    std::string Signature(kEcdsaP256SignatureSize, '\0');
+    if (Trailer.starts_with(kTrailerStart) && Trailer.ends_with(kTrailerEnd) &&
+        ParseHex(Trailer.substr(kTrailerStart.size(), 2 * kEcdsaP256SignatureSize), Signature,
+                 kEcdsaP256SignatureSize))
+      return {Record.substr(0, Record.size() - kTrailerSize), std::move(Signature)};
+  }
+  return {Record, {}};
 }
 
 TFileDigestCheck DigestCheckOf(const std::vector<std::string>& Sha256Lines,

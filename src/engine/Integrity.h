@@ -4,6 +4,7 @@
 // are CNG's (win32/Cng.h).
 
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "base/CryptoTypes.h"
@@ -35,3 +36,15 @@ struct TFileDigestCheck {
 };
 TFileDigestCheck DigestCheckOf(const std::vector<std::string>& Sha256Lines,
                                std::string_view RelativePath, bool KeyCompiledIn);
+
+// The record of the installed release, install.rec: the manifest's exact bytes, then, when it
+// was signed, a trailer that the profile reader skips as a comment line (CR LF, ";sig=", the
+// signature's 128 hex digits, CR LF). So the record is one file, replaced by one move, and the
+// bytes before the trailer are exactly the ones signed.
+std::string InstalledRecord(std::string_view Manifest, std::string_view Signature);
+struct TInstalledRecordParts {
+  std::string_view Manifest;
+  std::string Signature;  // its 64 bytes; empty when the record has no trailer
+};
+// A record's manifest and signature; a record without a well-formed trailer is all manifest.
+TInstalledRecordParts SplitInstalledRecord(std::string_view Record);

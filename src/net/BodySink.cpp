@@ -21,10 +21,12 @@ bool IsOurTemporaryName(const std::wstring& Name) {
   return true;
 }
 
-// A killed run can leave a temporary body behind; the next run clears a folder the first time
-// it writes there, and only then, so it never deletes what it is writing itself.
+// The folders swept since the run began: a killed run can leave a temporary body behind, and
+// the next run clears a folder the first time it comes there, and only then, so it never
+// deletes what it is writing itself.
+std::set<std::wstring> Cleared;
+
 void DeleteLeftoversOnce(const std::wstring& Folder) {
-  static std::set<std::wstring> Cleared;
   std::wstring Key = Folder;
   CharUpperBuffW(Key.data(), static_cast<DWORD>(Key.size()));
   if (!Cleared.insert(Key).second) return;
@@ -37,7 +39,28 @@ void DeleteLeftoversOnce(const std::wstring& Folder) {
   } while (FindNextFileW(Find.Get(), &Data));
 }
 
+// The folder of Target as the file system names it, so that "a\\b.dll" and "a/b.dll" share one;
+// Full receives the target's full path. "" when the platform can't form it.
+std::wstring FolderOf(const std::wstring& Target, std::wstring& Full) {
+  const DWORD Needed = GetFullPathNameW(Target.c_str(), 0, nullptr, nullptr);
+  if (Needed == 0) return {};
+  Full.assign(Needed, L'\0');
+  wchar_t* FilePart = nullptr;
+  const DWORD Length = GetFullPathNameW(Target.c_str(), Needed, Full.data(), &FilePart);
+  if (Length == 0 || Length >= Needed || !FilePart) return {};
+  Full.resize(Length);
+  return Full.substr(0, FilePart - Full.data());
+}
+
 }  // namespace
+
+void StartLeftoverSweep() { Cleared.clear(); }
+
+void SweepLeftovers(const std::wstring& Target) {
+  std::wstring Full;
+  const std::wstring Folder = FolderOf(Target, Full);
+  if (!Folder.empty()) DeleteLeftoversOnce(Folder);
+}
 
 bool TMemoryBody::Write(const void* Data, DWORD Size) {
   const std::size_t Room = MaxSize_ + 1 - Bytes_.size();
@@ -47,14 +70,9 @@ bool TMemoryBody::Write(const void* Data, DWORD Size) {
 
 bool TBodySink::Open(const std::wstring& Target) {
   Discard();
-  // The folder as the file system names it, so that "a\b.dll" and "a/b.dll" share one.
-  const DWORD Needed = GetFullPathNameW(Target.c_str(), 0, nullptr, nullptr);
-  if (Needed == 0) return false;
-  std::wstring Full(Needed, L'\0');
-  wchar_t* FilePart = nullptr;
-  const DWORD Length = GetFullPathNameW(Target.c_str(), Needed, Full.data(), &FilePart);
-  if (Length == 0 || Length >= Needed || !FilePart) return false;
-  const std::wstring Folder = Full.substr(0, FilePart - Full.data());
+  std::wstring Full;
+  const std::wstring Folder = FolderOf(Target, Full);
+  if (Folder.empty()) return false;
 
   DeleteLeftoversOnce(Folder);
   wchar_t Name[MAX_PATH] = {};
@@ -80,6 +98,14 @@ bool TBodySink::Write(const void* Data, DWORD Size) {
   }
   Size_ += Size;
   return true;
+}
+
+bool TBodySink::Hold() {
+  if (!File_ || WriteFailed_) return false;
+  File_.Reset();  // the writer shares nothing
+  File_.Reset(CreateFileW(Temporary_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL, nullptr));
+  return static_cast<bool>(File_);
 }
 
 bool IsTargetInUse(DWORD MoveError, DWORD TargetAttributes) noexcept {

@@ -49,6 +49,10 @@ class TBodySink final : public TBody {
   // Every byte of the body passes here, in order. False once a write failed.
   bool Write(const void* Data, DWORD Size) override;
   ULONGLONG Size() const override { return Size_; }
+  // Ends the writing and holds the body for reading: nobody may write it until Commit or
+  // Discard, while a reader opens it by BodyPath.
+  bool Hold();
+  const std::wstring& BodyPath() const noexcept { return Temporary_; }
   // Moves the body over the target (replacing it). False, with the body deleted and the target
   // untouched, when the move fails; TargetInUse then tells whether another program's hold on
   // the target refused it.
@@ -65,6 +69,13 @@ class TBodySink final : public TBody {
   bool WriteFailed_ = false;
   bool TargetInUse_ = false;
 };
+
+// Deletes the temporary bodies that a killed run left in Target's folder, the first time a run
+// comes to that folder (TBodySink::Open does it before its first body there), and never again
+// in that run, so that it never deletes a body of its own.
+void SweepLeftovers(const std::wstring& Target);
+// A run begins: every folder is swept again the first time it comes there.
+void StartLeftoverSweep();
 
 // Whether a move over a file failed because a program holds the target: a sharing or lock
 // violation, a mapped section, or access denied to a plain file that is not read-only (what

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <memory>
 
+#include "win32/CheckedFile.h"
 #include "win32/Cng.h"
 #include "win32/Handle.h"
 #include "win32/MessagePump.h"
@@ -49,11 +50,14 @@ std::optional<THashedFile> HashFile(HANDLE File, std::string* Bytes,
 
 std::optional<ULONGLONG> SizeWithDigest(const std::wstring& Path, const TSha256Digest& Digest,
                                         const THashProgress& Progress) {
-  // Without backup semantics a folder does not open: only a file is read here.
+  // Only the plain file at Path counts: a link (or a hard link's other name) leads to bytes that
+  // stand somewhere else, which an update must not take for the installed copy.
   const TFileHandle File(CreateFileW(Path.c_str(), GENERIC_READ,
                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                     nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (!File) return std::nullopt;
+                                     nullptr, OPEN_EXISTING,
+                                     FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT,
+                                     nullptr));
+  if (!File || !IsPlainFileAt(File.Get(), Path)) return std::nullopt;
   const std::optional<THashedFile> Hashed = HashFile(File.Get(), nullptr, Progress);
   if (!Hashed || Hashed->Digest != Digest) return std::nullopt;
   return Hashed->Size;

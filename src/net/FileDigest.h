@@ -27,6 +27,6 @@ std::optional<THashedFile> HashFile(HANDLE File, std::string* Bytes = nullptr,
 
 // The size of the plain file at Path when its bytes have exactly Digest. It is read with every
 // sharing granted, so that a program holding the file does not stop the check. Nothing for a
-// missing or unreadable file, a folder, or other bytes.
+// missing or unreadable file, a folder, a link or a file with other names, or other bytes.
 std::optional<ULONGLONG> SizeWithDigest(const std::wstring& Path, const TSha256Digest& Digest,
                                         const THashProgress& Progress = {});

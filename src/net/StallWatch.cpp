@@ -38,7 +38,7 @@ std::uint64_t TStallWatch::BytesInWindow(std::uint64_t Now) const {
 bool TStallWatch::Stalled(std::uint64_t Now) const {
   if (Now >= LastActivity_ + TimeoutMs_) return true;
   // A crawl can only be judged once a whole window has passed.
-  return Now >= Start_ + TimeoutMs_ && BytesInWindow(Now) < kMinStallWindowBytes;
+  return Now >= Start_ + TimeoutMs_ && BytesInWindow(Now) < MinWindowBytes();
 }
 
 std::uint64_t TStallWatch::MsUntilCheck(std::uint64_t Now) const {

@@ -62,7 +62,7 @@ class TURLDownload final : public IBindStatusCallback, public IHttpNegotiate {
   TDownloadStopEvent OnDownloadStop;
   TDownloadProgressEvent OnDownloadProgress;
   // How long the download may go without any notification or byte (and the window in which a
-  // crawl must bring kMinStallWindowBytes) before it is ended.
+  // crawl must keep kMinStallBytesPerSecond) before it is ended.
   DWORD StallTimeoutMs = kStallTimeoutMs;
   // The SHA-256 the body must have: one with another digest is never moved into place.
   std::optional<TSha256Digest> ExpectedDigest;

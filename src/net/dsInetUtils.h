@@ -35,7 +35,8 @@ inline constexpr int kMaxTempNamePasses = 100;
 std::string MakeTempFileName(std::string_view Ext, TTempFolder& Folder);
 
 #ifdef _WIN32
-// The user's temporary folder: GetTempPathA, and GetTempFileNameA with the prefix "~".
+// The user's temporary folder (GetTempPathA), and placeholders "~" + random hex digits + ".tmp"
+// made there under the rules of win32/CheckedFile.h: none where the folder resolves elsewhere.
 class TSystemTempFolder : public TTempFolder {
  public:
   std::string NewPlaceholder() override;

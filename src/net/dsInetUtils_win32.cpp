@@ -3,15 +3,18 @@
 #include <windows.h>
 
 #include "net/dsInetUtils.h"
+#include "win32/CheckedFile.h"
 #include "win32/FileSystem.h"
 #include "win32/Text.h"
 
 std::string TSystemTempFolder::NewPlaceholder() {
   const std::string Folder = GetTempDir();
   if (Folder.empty()) return {};
-  char Name[MAX_PATH + 1] = {};
-  if (GetTempFileNameA(Folder.c_str(), "~", 0, Name) == 0) return {};
-  return Name;
+  // The user's programs decide where the temporary folder resolves: the placeholder is made new,
+  // under a name nobody could prepare, and only where it was meant to be.
+  const std::wstring Name = AnsiToWide(Folder) + RandomFileName(L"~", L".tmp");
+  if (!CreateUserFile(Name, {})) return {};
+  return WideToAnsi(Name);
 }
 
 bool TSystemTempFolder::FileExists(const std::string& FileName) {

@@ -6,6 +6,7 @@
 #include <wrl/client.h>
 
 #include "base/Error.h"
+#include "win32/CheckedFile.h"
 #include "win32/Registry.h"
 #include "win32/SystemError.h"
 #include "win32/Text.h"
@@ -22,6 +23,26 @@ struct TShellLink {
   ComPtr<IShellLinkA> Link;
   ComPtr<IPersistFile> File;
 };
+
+// The shortcut's bytes as the object would save them to a file; "" when it can't say them.
+std::string SavedBytes(const TShellLink& Shell) {
+  ComPtr<IPersistStream> Persist;
+  ComPtr<IStream> Stream;
+  if (FAILED(Shell.Link.As(&Persist)) ||
+      FAILED(CreateStreamOnHGlobal(nullptr, TRUE, Stream.GetAddressOf())) ||
+      FAILED(Persist->Save(Stream.Get(), TRUE)))
+    return {};
+  HGLOBAL Memory = nullptr;  // the stream's own
+  STATSTG Stat = {};
+  if (FAILED(GetHGlobalFromStream(Stream.Get(), &Memory)) ||
+      FAILED(Stream->Stat(&Stat, STATFLAG_NONAME)))
+    return {};
+  const void* Bytes = GlobalLock(Memory);
+  if (!Bytes) return {};
+  std::string Saved(static_cast<const char*>(Bytes), static_cast<size_t>(Stat.cbSize.QuadPart));
+  GlobalUnlock(Memory);
+  return Saved;
+}
 
 TShellLink CreateShellLink() {
   ComPtr<IUnknown> Object;
@@ -67,6 +88,9 @@ void CreateShortcut(const std::string& Target, ShortcutLocation Location,
   const std::string Path = ShortcutFilePath(Folder, Location, SubFolder, LinkName);
   Shell.Link->SetWorkingDirectory(ShortcutWorkingDir(Target, WorkingDir).c_str());
   const std::wstring WidePath = AnsiToWide(Path);
-  Shell.File->Save(WidePath.c_str(), FALSE);
+  // The folder is the user's to name, and this program runs elevated: the shortcut is made in
+  // memory and written only where the user may create files, through a checked handle.
+  const std::string Bytes = SavedBytes(Shell);
+  if (!Bytes.empty()) WriteUserFile(WidePath, Bytes);
   LinkPath = WideToAnsi(WidePath);
 }

@@ -32,6 +32,7 @@ struct TBcrypt {
   decltype(&BCryptDestroyKey) DestroyKey = Export<decltype(&BCryptDestroyKey)>("BCryptDestroyKey");
   decltype(&BCryptVerifySignature) VerifySignature =
       Export<decltype(&BCryptVerifySignature)>("BCryptVerifySignature");
+  decltype(&BCryptGenRandom) GenRandom = Export<decltype(&BCryptGenRandom)>("BCryptGenRandom");
 
   bool Loaded() const noexcept {
     return OpenAlgorithmProvider && CloseAlgorithmProvider && CreateHash && HashData &&
@@ -145,4 +146,21 @@ bool VerifyEcdsaP256(const TEcdsaP256PublicPoint& Key, const TSha256Digest& Dige
   return Cng.VerifySignature(PublicKey.Get(), nullptr, Hash.data(), static_cast<ULONG>(Hash.size()),
                              RawSignature.data(), static_cast<ULONG>(RawSignature.size()),
                              0) == kStatusSuccess;
+}
+
+bool VerifyEcdsaP256(const TEcdsaP256PublicPoint& Key, std::string_view Message,
+                     std::string_view Signature) noexcept {
+  TSha256 Hash;
+  Hash.Update(Message.data(), Message.size());
+  const std::optional<TSha256Digest> Digest = Hash.Finish();
+  return Digest && VerifyEcdsaP256(Key, *Digest,
+                                   {reinterpret_cast<const std::uint8_t*>(Signature.data()),
+                                    Signature.size()});
+}
+
+bool RandomBytes(void* Data, std::size_t Size) noexcept {
+  const TBcrypt& Cng = Bcrypt();
+  if (!Cng.GenRandom || Size > ULONG_MAX) return false;
+  return Cng.GenRandom(nullptr, static_cast<PUCHAR>(Data), static_cast<ULONG>(Size),
+                       BCRYPT_USE_SYSTEM_PREFERRED_RNG) == kStatusSuccess;
 }

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string_view>
 
 #include "base/CryptoTypes.h"
 #include "win32/Handle.h"
@@ -40,3 +41,10 @@ class TSha256 {
 // SHA-256 is Digest. False for a signature of any other length and on any failure of CNG.
 bool VerifyEcdsaP256(const TEcdsaP256PublicPoint& Key, const TSha256Digest& Digest,
                      std::span<const std::uint8_t> Signature) noexcept;
+
+// The same over Message itself, hashed here; for the messages kept whole in memory.
+bool VerifyEcdsaP256(const TEcdsaP256PublicPoint& Key, std::string_view Message,
+                     std::string_view Signature) noexcept;
+
+// Size bytes from the system's random number generator; false when it gives none.
+bool RandomBytes(void* Data, std::size_t Size) noexcept;

@@ -2,24 +2,20 @@
 
 #include <windows.h>
 
-namespace {
-
-bool IsFolder(const std::wstring& Path) {
+bool FolderExists(const std::wstring& Path) {
   const DWORD Attributes = GetFileAttributesW(Path.c_str());
   return Attributes != INVALID_FILE_ATTRIBUTES && (Attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-}  // namespace
-
 bool ForceDirectories(const std::wstring& Folder) {
   std::wstring Path = Folder;
   while (!Path.empty() && (Path.back() == L'\\' || Path.back() == L'/')) Path.pop_back();
-  if (Path.empty() || IsFolder(Path)) return !Path.empty();
+  if (Path.empty() || FolderExists(Path)) return !Path.empty();
   const size_t Separator = Path.find_last_of(L"\\/");
   // Stop at a drive ("C:") or the root; everything above exists or cannot be made.
   if (Separator != std::wstring::npos && Separator > 0 && Path[Separator - 1] != L':')
     ForceDirectories(Path.substr(0, Separator));
-  return CreateDirectoryW(Path.c_str(), nullptr) || IsFolder(Path);
+  return CreateDirectoryW(Path.c_str(), nullptr) || FolderExists(Path);
 }
 
 std::wstring FullPathName(const std::wstring& Path) {

@@ -3,6 +3,9 @@
 
 #include <string>
 
+// Whether a folder stands at Path.
+bool FolderExists(const std::wstring& Path);
+
 // Creates Folder and every missing parent. False when the folder does not exist afterwards.
 bool ForceDirectories(const std::wstring& Folder);
 

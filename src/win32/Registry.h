@@ -17,10 +17,25 @@
 // RegCreateKeyExA: no class, default options. Creates the key (and missing parents) when absent.
 TRegKey CreateOrOpenRegKey(HKEY Parent, const std::string& SubKey, REGSAM Access);
 
-// RegOpenKeyExA: never creates anything.
-TRegKey OpenRegKey(HKEY Parent, const std::string& SubKey, REGSAM Access);
+// RegOpenKeyExA: never creates anything. Status, when given, receives the registry's answer.
+TRegKey OpenRegKey(HKEY Parent, const std::string& SubKey, REGSAM Access, LONG* Status = nullptr);
 
 // The data of a REG_SZ or REG_EXPAND_SZ value as stored (environment references not expanded),
 // cut at its first zero character. "" when Key is empty or the value is missing or empty. Raises
 // as the contract above says.
 std::string ReadRegString(HKEY Key, const std::string& Name);
+
+// The same without raising: ERROR_SUCCESS with Data set; ERROR_FILE_NOT_FOUND when Key is empty
+// or the value is not there; ERROR_INVALID_DATATYPE for a value that is no string; otherwise
+// the error that kept it from being read. Data is "" on every failure.
+LONG QueryRegString(HKEY Key, const std::string& Name, std::string& Data);
+
+// Stores Data as a REG_SZ value; the registry's status. The wide form for texts beyond the ANSI
+// code page's reach (a display name read by any language's tools).
+LONG WriteRegString(HKEY Key, const std::string& Name, const std::string& Data);
+LONG WriteRegString(HKEY Key, const std::string& Name, const std::wstring& Data);
+LONG WriteRegDword(HKEY Key, const std::string& Name, DWORD Data);
+
+// Deletes SubKey of Parent with everything below it, in the view that Access's
+// KEY_WOW64_* flag names; ERROR_FILE_NOT_FOUND when it is not there.
+LONG DeleteRegTree(HKEY Parent, const std::string& SubKey, REGSAM View);

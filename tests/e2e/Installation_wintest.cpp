@@ -41,6 +41,7 @@ class Installation : public testing::Test {
     ASSERT_TRUE(DesktopReady) << "cannot use the virtual desktop";
     Server.Clear();
     RemoveTree(ProgramFilesDir() + "\\Harlune");
+    SetInstalledBoundValue(nullptr);
     DeleteFileA(DesktopLink().c_str());
   }
 
@@ -487,11 +488,14 @@ TEST_F(Installation, TheVendorsBuildInstallsOnlyWhatWasPublished) {
             "GET /program/manager/install/install.inf 200\n"
             "GET /program/manager/install/install.inf.sig 200\n"
             "GET /program/manager/install/Update/b.dll 200\n");
-  for (const char* Name : {"license.txt", "readme.txt", "VelquorManager.exe", "Update\\b.dll",
-                           "install.inf", "install.inf.sig"})
+  for (const char* Name : {"license.txt", "readme.txt", "VelquorManager.exe", "Update\\b.dll"})
     EXPECT_TRUE(ReadBytes(InstallDir() + Name) ==
                 ReadBytes(std::string(VELQUOR_NEWER_PAYLOAD) + Name))
         << Name;
+  EXPECT_TRUE(ReadBytes(InstallDir() + "install.rec") ==
+              SignedRecord(ReadBytes(std::string(VELQUOR_NEWER_PAYLOAD) + "install.inf"),
+                           ReadBytes(std::string(VELQUOR_NEWER_PAYLOAD) + "install.inf.sig")));
+  EXPECT_EQ(InstalledBoundValue(), "3.0.0.0");
 
   // The installed copy is gone, so the swapped file is fetched.
   Server.Put("Update\\b.dll", "a stranger's library");

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <map>
+#include <set>
 
 #include "VelquorManifestKey.h"
 #include "engine/InstallManager.h"
@@ -60,6 +62,7 @@ class InstallManagerTest : public testing::Test {
     Server.Clear();
     InstallDir = GetProgramFilesDir() + "\\Harlune\\VelquorManager\\";
     RemoveTree(InstallDir);
+    SetInstalledBoundValue(nullptr);
     DeleteFileA(DesktopLink().c_str());
   }
 
@@ -198,17 +201,24 @@ std::string ReleaseSignature(const std::string& Name) {
   return ReadBytes(std::string(VELQUOR_RELEASES) + Name + ".inf.sig");
 }
 
-// A signed build keeps the verified manifest as the record of what it installed, and never
-// installs an older release over it; only a record that verifies sets that bound.
+// A signed build keeps the verified manifest as the record of what it installed, before the
+// first file, with its version as the bound in the registry, and never installs an older
+// release over it. Only a record that verifies sets a bound, and what can't be read refuses.
 TEST_F(InstallManagerTest, WithAKeyAnOlderReleaseNeverReplacesTheInstalledOne) {
   const char* const kOlder = "설치된 것보다 오래된 버전입니다: ";
+  const char* const kUnknown = "설치된 버전을 확인하지 못했습니다.";
+  enum TKeptAs { KeptPair, KeptRecord };  // an earlier build's install.inf and .sig, or install.rec
   struct {
     const char* Name;
     const char* Kept;  // the release whose record the install folder holds; nullptr: none
     const char* Offered;
     std::string Cause;  // "" for a whole installation
+    TKeptAs As = KeptPair;
+    const char* Bound = nullptr;  // the registry's bound beforehand
+    bool HeldKept = false;        // the kept record held open without sharing
     bool SpoilKept = false;
     bool Keyless = false;
+    bool TornBody = false;  // a killed run's half-written record stands beside it
   } const Cases[] = {
       {"an older release", "v2", "v1", kOlder + std::string("1.0.0.0")},
       {"the same release, written shorter", "v2", "v2short", ""},
@@ -216,63 +226,107 @@ TEST_F(InstallManagerTest, WithAKeyAnOlderReleaseNeverReplacesTheInstalledOne) {
       {"no version offered", "v2", "none", kOlder + std::string("없음")},
       {"a malformed version offered", "v2", "beta", kOlder + std::string("1.0 beta")},
       {"a record signed by another key", "other", "v1", ""},
-      {"a record with a wrong signature", "v2", "v1", "", true},
+      {"a record with a wrong signature", "v2", "v1", "", KeptPair, nullptr, false, true},
       {"a record without a version", "none", "v1", ""},
       {"no record: a first install keeps one", nullptr, "v1", ""},
-      {"a build without a key keeps none and sets no bound", "v2", "v1", "", false, true},
+      {"a build without a key sets no bound", "v2", "v1", "", KeptPair, "2.0", false, false, true},
+      {"the record in one file", "v2", "v1", kOlder + std::string("1.0.0.0"), KeptRecord},
+      {"a newer release over one", "v2", "v3", "", KeptRecord},
+      {"an earlier build's pair held", "v2", "v3", kUnknown, KeptPair, nullptr, true},
+      {"the registry's bound, the record held", "v2", "v1", kOlder + std::string("1.0.0.0"),
+       KeptRecord, "2.0.0.0", true},
+      {"the registry's bound, a newer release", "v2", "v3", "", KeptRecord, "2.0.0.0", true},
+      {"the registry's bound over a record signed by another key", "other", "v1",
+       kOlder + std::string("1.0.0.0"), KeptRecord, "2.0"},
+      {"torn before the move: the old record bounds", "v2", "v1", kOlder + std::string("1.0.0.0"),
+       KeptRecord, nullptr, false, false, false, true},
+      {"torn after the move: the registry still bounds", "v3", "v2short", "", KeptRecord, "2.0"},
   };
   for (const auto& c : Cases) {
     SCOPED_TRACE(c.Name);
     RemoveTree(InstallDir);
     ForceDirectories(AnsiToWide(InstallDir));
+    SetInstalledBoundValue(c.Bound);
     WriteBytes(InstallDir + "VelquorManager.exe", "the installed program");
     std::string KeptSignature;
+    std::string KeptFile = InstallDir + (c.As == KeptPair ? "install.inf" : "install.rec");
     if (c.Kept) {
       KeptSignature = ReleaseSignature(c.Kept);
       if (c.SpoilKept) KeptSignature[10] ^= 1;
-      WriteBytes(InstallDir + "install.inf", Release(c.Kept));
-      WriteBytes(InstallDir + "install.inf.sig", KeptSignature);
+      if (c.As == KeptPair) {
+        WriteBytes(KeptFile, Release(c.Kept));
+        WriteBytes(InstallDir + "install.inf.sig", KeptSignature);
+      } else {
+        WriteBytes(KeptFile, SignedRecord(Release(c.Kept), KeptSignature));
+      }
     }
+    if (c.TornBody) WriteBytes(InstallDir + "~vq1F.tmp", Release("v1").substr(0, 40));
     Server.Clear();
     Server.PutPublished(VELQUOR_SIGNED_PAYLOAD);
     Server.Put("install.inf", Release(c.Offered));
     Server.Put("install.inf.sig", ReleaseSignature(c.Offered));
 
     const bool Whole = c.Cause.empty();
-    TInstallManager Manager(View);
-    Manager.PublicKey = c.Keyless ? nullptr : kManifestPublicKey;
-    EXPECT_EQ(Manager.Run(), Whole);
-    EXPECT_EQ(FailureText(Manager.Failure()), c.Cause);
+    {
+      const TFileHandle Holder(c.HeldKept ? CreateFileA(KeptFile.c_str(), GENERIC_READ, 0, nullptr,
+                                                        OPEN_EXISTING, 0, nullptr)
+                                          : INVALID_HANDLE_VALUE);
+      ASSERT_EQ(static_cast<bool>(Holder), c.HeldKept);
+      TInstallManager Manager(View);
+      Manager.PublicKey = c.Keyless ? nullptr : kManifestPublicKey;
+      EXPECT_EQ(Manager.Run(), Whole);
+      EXPECT_EQ(FailureText(Manager.Failure()), c.Cause);
+    }
     EXPECT_EQ(ReadBytes(InstallDir + "VelquorManager.exe"),
               Whole ? "program" : "the installed program");
-    const bool Recorded = Whole && !c.Keyless;
-    const std::string Record =
-        FileExistsA(InstallDir + "install.inf") ? ReadBytes(InstallDir + "install.inf") : "(none)";
-    EXPECT_TRUE(Record == (Recorded ? Release(c.Offered) : c.Kept ? Release(c.Kept) : "(none)"));
-    if (Recorded) {
-      EXPECT_EQ(ReadBytes(InstallDir + "install.inf.sig"), ReleaseSignature(c.Offered));
+    EXPECT_EQ(Leftovers(InstallDir), std::set<std::string>{});
+    const std::string Record = FileExistsA(InstallDir + "install.rec")
+                                   ? ReadBytes(InstallDir + "install.rec")
+                                   : "(none)";
+    if (Whole && !c.HeldKept) {
+      const std::string Offered = Release(c.Offered);
+      EXPECT_TRUE(Record == (c.Keyless ? Offered
+                                       : SignedRecord(Offered, ReleaseSignature(c.Offered))));
+    } else if (!Whole && c.As == KeptRecord) {
+      EXPECT_TRUE(Record == SignedRecord(Release(c.Kept), KeptSignature)) << "the kept record";
     }
+    // The bound follows a verified, well-formed version; a keyless run leaves it as it was.
+    const std::map<std::string, std::string> Versions = {
+        {"v1", "1.0.0.0"}, {"v2short", "2.0"}, {"v3", "3.0.0.0"}};
+    const bool Bounds = Whole && !c.Keyless && Versions.count(c.Offered);
+    EXPECT_EQ(InstalledBoundValue(),
+              Bounds ? Versions.at(c.Offered) : c.Bound ? c.Bound : "(none)");
     if (!Whole) {
       const std::string Log = Server.Log();
       EXPECT_EQ(std::count(Log.begin(), Log.end(), '\n'), 2)
           << "only the manifest and its signature\n"
           << Log;
-      EXPECT_EQ(ReadBytes(InstallDir + "install.inf.sig"), KeptSignature);
+      if (c.As == KeptPair) {
+        EXPECT_EQ(ReadBytes(InstallDir + "install.inf.sig"), KeptSignature);
+      }
     }
   }
 }
 
-// The copy that is parsed must be the one whose signature was checked: a copy replaced between
-// its arrival and its reading, even by another release the vendor signed, is refused.
-TEST_F(InstallManagerTest, AManifestCopyReplacedBeforeItIsReadIsRefused) {
+// What is installed follows the manifest that was verified, whatever happens to its copy in the
+// temporary folder, which any program of the user may change: even into another signed release.
+TEST_F(InstallManagerTest, AManifestCopyChangedAfterItsCheckChangesNothingInstalled) {
   Server.PutPublished(VELQUOR_SIGNED_PAYLOAD);
+  Server.Put("install.inf", Release("v3"));
+  Server.Put("install.inf.sig", ReleaseSignature("v3"));
   TInstallManager Manager(View);
   Manager.PublicKey = kManifestPublicKey;
-  Manager.BeforeManifestHeld = [](const std::string& Path) { WriteBytes(Path, Release("v3")); };
-  EXPECT_FALSE(Manager.Run());
-  EXPECT_EQ(FailureText(Manager.Failure()), "설치 정보의 서명이 올바르지 않습니다.");
-  EXPECT_TRUE(View.Counters.empty());
-  EXPECT_EQ(Requests(Server.Log(), "VelquorManager.exe"), 0);
+  std::string Copy;
+  Manager.AfterManifestCopied = [&](const std::string& Path) {
+    Copy = Path;
+    WriteBytes(Path, Release("v1") + "\r\n[files]\r\n9=stranger.exe\r\n");
+  };
+  ASSERT_TRUE(Manager.Run()) << FailureText(Manager.Failure());
+  EXPECT_NE(Copy, "");
+  EXPECT_EQ(InstalledBoundValue(), "3.0.0.0");
+  EXPECT_EQ(Requests(Server.Log(), "stranger.exe"), 0);
+  EXPECT_TRUE(ReadBytes(InstallDir + "install.rec") ==
+              SignedRecord(Release("v3"), ReleaseSignature("v3")));
 }
 
 std::string Sha256Hex(std::string_view Bytes) {
@@ -334,6 +388,21 @@ TEST_F(InstallManagerTest, AnUpdateFetchesOnlyWhatDiffersFromThePublishedDigest)
     EXPECT_TRUE(ReadBytes(InstallDir + Name) == Bytes) << Name;
   }
   EXPECT_EQ(Update.Steps, Full.Steps);
+
+  // A link to a current copy elsewhere, or another name of one, is no installed copy.
+  const std::string Held = InstallDir + "held.dll", Elsewhere = TempPathA() + "held-elsewhere.dll";
+  for (const bool Symbolic : {true, false}) {
+    SCOPED_TRACE(Symbolic ? "a symbolic link" : "a hard link");
+    Server.Clear();
+    WriteBytes(Elsewhere, Payload[2].second);
+    DeleteFileA(Held.c_str());
+    ASSERT_TRUE(Symbolic ? MakeSymbolicLink(Held, Elsewhere)
+                         : CreateHardLinkA(Held.c_str(), Elsewhere.c_str(), nullptr));
+    ASSERT_TRUE(TInstallManager(View).Run());
+    EXPECT_EQ(Requests(Server.Log(), "held.dll"), 1);
+    EXPECT_EQ(ReadBytes(Held), Payload[2].second);
+    DeleteFileA(Elsewhere.c_str());
+  }
 
   // Fetched, and failing as any download that cannot replace what stands there.
   const struct {

@@ -22,11 +22,11 @@ class RecordingSteps final : public TInstallSteps {
   }
   void AllFilesInstalled(int Total) override { Log.push_back("all " + std::to_string(Total)); }
   void NothingToInstall() override { Log.push_back("nothing"); }
-  bool KeepInstalledRecord() override {
-    Log.push_back("record");
-    return !RecordFails;
+  bool RegisterInstallation() override {
+    Log.push_back("register");
+    return !RegistrationFails;
   }
-  bool RecordFails = false;
+  bool RegistrationFails = false;
   void CreateShortcuts() override { Log.push_back("shortcut"); }
   void Pause() override { Log.push_back("pause"); }
   void DeleteFirewallScript() override { Log.push_back("cleanup"); }
@@ -39,14 +39,14 @@ TEST(RunInstallSequence, CountsBothExtrasAndEndsWithTheFinishingSteps) {
   const TManifest m{{"a.exe", "Update\\b.dll"}, "lic.txt", "msg.txt"};
   EXPECT_TRUE(RunInstallSequence(m, s));
   EXPECT_EQ(s.Log, (Lines{"folders", "1 / 4", "get lic.txt", "2 / 4", "get msg.txt", "3 / 4",
-                          "get a.exe", "4 / 4", "get Update\\b.dll", "all 4", "record", "shortcut",
+                          "get a.exe", "4 / 4", "get Update\\b.dll", "all 4", "register", "shortcut",
                           "pause", "cleanup"}));
 }
 
 TEST(RunInstallSequence, AbsentExtrasStillPassTheirPlaceInTheCounter) {
   RecordingSteps s;
   EXPECT_TRUE(RunInstallSequence(TManifest{{"a.exe"}, "", ""}, s));
-  EXPECT_EQ(s.Log, (Lines{"folders", "1 / 3", "2 / 3", "3 / 3", "get a.exe", "all 3", "record",
+  EXPECT_EQ(s.Log, (Lines{"folders", "1 / 3", "2 / 3", "3 / 3", "get a.exe", "all 3", "register",
                           "shortcut", "pause", "cleanup"}));
 }
 
@@ -58,11 +58,11 @@ TEST(RunInstallSequence, TheFirstFailedDownloadEndsTheRun) {
             (Lines{"folders", "1 / 5", "2 / 5", "3 / 5", "get a.exe", "4 / 5", "get b.dll"}));
 }
 
-TEST(RunInstallSequence, ARecordThatCannotBeKeptEndsTheRunBeforeTheShortcut) {
+TEST(RunInstallSequence, ARegistrationThatFailsEndsTheRunBeforeTheShortcut) {
   RecordingSteps s;
-  s.RecordFails = true;
+  s.RegistrationFails = true;
   EXPECT_FALSE(RunInstallSequence(TManifest{{"a.exe"}, "", ""}, s));
-  EXPECT_EQ(s.Log, (Lines{"folders", "1 / 3", "2 / 3", "3 / 3", "get a.exe", "all 3", "record"}));
+  EXPECT_EQ(s.Log, (Lines{"folders", "1 / 3", "2 / 3", "3 / 3", "get a.exe", "all 3", "register"}));
 }
 
 TEST(RunInstallSequence, AFailedExtraFileEndsTheRunBeforeTheList) {

@@ -141,4 +141,36 @@ TEST(DigestCheckOf, ChecksEveryDigestPresentAndWithAKeyRequiresOne) {
   }
 }
 
+// The record gives back exactly the bytes signed, and only a well-formed trailer counts as one:
+// anything else is a record without a signature, which no key verifies.
+TEST(InstalledRecord, SplitsIntoTheSignedBytesAndTheirSignature) {
+  const std::string Manifest = "[files]\r\n1=a.exe\r\n", Signature(64, '\xA5');
+  const std::string Hex(128, 'x');
+  std::string A5;
+  for (int i = 0; i < 64; ++i) A5 += "a5";
+  EXPECT_EQ(InstalledRecord(Manifest, Signature), Manifest + "\r\n;sig=" + A5 + "\r\n");
+  EXPECT_EQ(InstalledRecord(Manifest, ""), Manifest);
+  const struct {
+    const char* What;
+    std::string Record;
+    std::string Manifest, Signature;
+  } Cases[] = {
+      {"signed", InstalledRecord(Manifest, Signature), Manifest, Signature},
+      {"upper-case digits", Manifest + "\r\n;sig=" + std::string(128, 'A') + "\r\n", Manifest,
+       std::string(64, '\xAA')},
+      {"unsigned", Manifest, Manifest, ""},
+      {"an empty manifest, signed", InstalledRecord("", Signature), "", Signature},
+      {"a digit short", Manifest + "\r\n;sig=" + A5.substr(1) + "\r\n",
+       Manifest + "\r\n;sig=" + A5.substr(1) + "\r\n", ""},
+      {"no line end", Manifest + "\r\n;sig=" + A5, Manifest + "\r\n;sig=" + A5, ""},
+      {"not hex", Manifest + "\r\n;sig=" + Hex + "\r\n", Manifest + "\r\n;sig=" + Hex + "\r\n", ""},
+  };
+  for (const auto& c : Cases) {
+    SCOPED_TRACE(c.What);
+    const TInstalledRecordParts Parts = SplitInstalledRecord(c.Record);
+    EXPECT_EQ(Parts.Manifest, c.Manifest);
+    EXPECT_EQ(Parts.Signature, c.Signature);
+  }
+}
+
 }  // namespace

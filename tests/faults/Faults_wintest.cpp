@@ -232,6 +232,7 @@ class Faults : public testing::Test {
   void Reset() {
     Server.Clear();
     RemoveTree(ProgramFilesDir() + "\\Harlune");
+    SetInstalledBoundValue(nullptr);
     DeleteFileA(Shortcut().c_str());
   }
 
@@ -306,6 +307,13 @@ std::string SeededGarbage(size_t Size) {
 
 const TEnd kSuccess{kThanks, L"", true};
 
+std::string JunkLines(size_t Size) {
+  std::string Junk;
+  for (int i = 0; Junk.size() < Size; ++i)
+    Junk += "junk line " + std::to_string(i) + " without any meaning at all\r\n";
+  return Junk;
+}
+
 TEST_F(Faults, ABrokenManifestEndsWithItsCauseOrIsReadAsFarAsItHolds) {
   const std::string Padding(40000, ';');
   const std::vector<TRow> Rows = {
@@ -326,16 +334,19 @@ TEST_F(Faults, ABrokenManifestEndsWithItsCauseOrIsReadAsFarAsItHolds) {
       {"binary garbage",
        [](const TInstallServer& S) { S.Put("install.inf", SeededGarbage(64 * 1024)); },
        {kNoFiles}},
-      {"5 MiB of junk lines before the files",
+      {"3 MiB of junk lines before the files",
        [](const TInstallServer& S) {
-         std::string Junk;
-         for (int i = 0; Junk.size() < 5 * 1024 * 1024; ++i)
-           Junk += "junk line " + std::to_string(i) + " without any meaning at all\r\n";
-         S.Put("install.inf", Junk + "[files]\r\n1=a.dll\r\n");
+         S.Put("install.inf", JunkLines(3 * 1024 * 1024) + "[files]\r\n1=a.dll\r\n");
          S.Put("a.dll", "content of a.dll");
        },
        kSuccess,
        {{"a.dll", "content of a.dll"}}},
+      {"a manifest of 5 MiB, refused unread",
+       [](const TInstallServer& S) {
+         S.Put("install.inf", JunkLines(5 * 1024 * 1024) + "[files]\r\n1=a.dll\r\n");
+         S.Put("a.dll", "content of a.dll");
+       },
+       {L"파일이 손상되었습니다: install.inf"}},
       {"a UTF-8 byte-order mark before [files]",
        [](const TInstallServer& S) {
          S.Put("install.inf", "\xEF\xBB\xBF[files]\r\n1=a.dll\r\n");
@@ -521,6 +532,30 @@ TEST_F(Faults, TheRegistryValuesItReadsMayBeMissingOrOfTheWrongType) {
     InstallAndExpect(kSuccess);
     EXPECT_EQ(ContentOf(InstallDir() + "a.dll"), "content of a.dll");
   }
+}
+
+// Any program of the user can point the temporary folder (TEMP and TMP) at a link to another
+// folder. The elevated installer still completes, and creates, changes and deletes nothing
+// there: not the manifest's copy, not its placeholder, not the script it removes from its own
+// temporary folder.
+TEST_F(Faults, ATemporaryFolderThatLeadsElsewhereIsNotWrittenThrough) {
+  ServePayload(Server, {"a.dll"});
+  const std::string Elsewhere = "C:\\elsewhere\\", Linked = "C:\\linked-temp";
+  RemoveTree(Elsewhere);
+  CreateDirectoryA(Elsewhere.c_str(), nullptr);
+  WriteBytes(Elsewhere + "___addfirewall.bat", "@echo off\r\n");
+  ASSERT_TRUE(MakeSymbolicLink(Linked, Elsewhere));
+  {
+    const TScopedEnv Temp("TEMP", Linked.c_str()), Tmp("TMP", Linked.c_str());
+    InstallAndExpect(kSuccess);
+  }
+  EXPECT_EQ(NamesMatching(Elsewhere + "*"),
+            (std::set<std::string>{".", "..", "___addfirewall.bat"}));
+  EXPECT_EQ(ContentOf(Elsewhere + "___addfirewall.bat"), "@echo off\r\n");
+  EXPECT_EQ(ContentOf(InstallDir() + "a.dll"), "content of a.dll");
+  RemoveDirectoryA(Linked.c_str());
+  DeleteFileA(Linked.c_str());
+  RemoveTree(Elsewhere);
 }
 
 std::vector<std::string> CanaryDlls() {

@@ -123,9 +123,10 @@ TEST(StallWatch, EndsSilenceAndCrawlsButNeverASteadyTransfer) {
       {"silent after a burst", 1000, MiB, Never, 0, 1000 + T, true},
       {"notifications without bytes", 10000, 0, 10000, 0, T - 1, false},
       {"notifications without bytes", 10000, 0, 10000, 0, T, true},
-      {"a steady 100 B/s", 100, 10, 100, 10, 5 * T, false},
-      {"a crawl of 10 B/s", 1000, 10, 1000, 10, T - 1, false},
-      {"a crawl of 10 B/s", 1000, 10, 1000, 10, T, true},
+      {"a steady 5 KiB/s", 100, 512, 100, 512, 5 * T, false},
+      {"2 KiB a minute", 1000, 34, 1000, 34, T - 1, false},
+      {"2 KiB a minute", 1000, 34, 1000, 34, T, true},
+      {"just under 4 KiB/s", 1000, 4000, 1000, 4000, T, true},
       {"a crawl after a burst", 10000, MiB, 1000, 10, 10000 + T - 1, false},
       {"a crawl after a burst", 10000, MiB, 1000, 10, 10000 + T, true},
   };

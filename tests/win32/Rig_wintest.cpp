@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "win32/Handle.h"
 #include "win32/TestFiles.h"
 #include "win32/Text.h"
 
@@ -31,18 +32,23 @@ TEST(WineRig, AnsiCodePageIsKorean) {
   EXPECT_EQ(AnsiToWide("\xB0\xA1"), L"\uAC00");
 }
 
-TEST(WineRig, DesktopResolvesInsideTheBuildTree) {
+// Wine links the desktop into $HOME; the rig makes it a folder of the prefix, as Windows has it,
+// so that nothing reaches the real home folder and an elevated program may write there.
+TEST(WineRig, DesktopIsAFolderOfThePrefix) {
   wchar_t Desktop[MAX_PATH] = {};
   ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, 0, Desktop), S_OK);
   const std::string Marker = WideToAnsi(Desktop) + "\\rig-marker.txt";
   WriteBytes(Marker, "marker");
 
-  // The marker shows up in the rig's own home folder on the Linux side, not in the real one.
-  const std::string RigHome = EnvA("VELQUOR_RIG_HOME");
+  const TFileHandle Folder(CreateFileW(Desktop, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  wchar_t Final[MAX_PATH] = {};
+  ASSERT_TRUE(Folder);
+  ASSERT_NE(GetFinalPathNameByHandleW(Folder.Get(), Final, MAX_PATH, 0), 0u);
+  EXPECT_EQ(std::wstring(Final), L"\\\\?\\" + std::wstring(Desktop));
+
   const std::string RealHome = EnvA("VELQUOR_REAL_HOME");
-  ASSERT_FALSE(RigHome.empty());
   ASSERT_FALSE(RealHome.empty());
-  EXPECT_TRUE(FileExistsA(OnDriveZ(RigHome + "/Desktop/rig-marker.txt")));
   EXPECT_FALSE(FileExistsA(OnDriveZ(RealHome + "/Desktop/rig-marker.txt")));
   EXPECT_FALSE(FileExistsA(OnDriveZ(RealHome + "/rig-marker.txt")));
   DeleteFileA(Marker.c_str());

@@ -3,9 +3,12 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <cstdio>
+#include <cstring>
 #include <stdexcept>
 
 #include "win32/Handle.h"
+#include "win32/Text.h"
 
 void WriteBytes(const std::string& Path, std::string_view Bytes) {
   HANDLE f = CreateFileA(Path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -93,8 +96,69 @@ std::set<std::string> Leftovers(const std::string& Folder) {
   return NamesMatching(Folder + "~vq*");
 }
 
+bool MakeSymbolicLink(const std::string& Link, const std::string& Target) {
+  using TUnixName = char*(CDECL*)(const WCHAR*);
+  const auto UnixName = reinterpret_cast<TUnixName>(reinterpret_cast<void (*)()>(
+      GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+  if (!UnixName) return false;
+  const auto Unix = [&](const std::string& Path) {
+    char* Name = UnixName(AnsiToWide(Path).c_str());
+    std::string Text = Name ? Name : "";
+    HeapFree(GetProcessHeap(), 0, Name);
+    return Text;
+  };
+  std::string Command = "Z:\\bin\\ln -sfn \"" + Unix(Target) + "\" \"" + Unix(Link) + "\"";
+  STARTUPINFOA Startup = {sizeof Startup};
+  PROCESS_INFORMATION Process = {};
+  if (!CreateProcessA(nullptr, Command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &Startup, &Process))
+    return false;
+  CloseHandle(Process.hThread);
+  CloseHandle(Process.hProcess);
+  // Wine cannot wait for a Unix process: the link is looked for until it stands.
+  for (int Try = 0; Try < 100; ++Try, Sleep(50))
+    if (GetFileAttributesA(Link.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+  return false;
+}
+
 std::string DesktopLink() {
   char Desktop[MAX_PATH] = {};
   SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, 0, Desktop);
   return std::string(Desktop) + "\\VelquorManager.lnk";
+}
+
+std::string SignedRecord(const std::string& Manifest, const std::string& Signature) {
+  std::string Hex;
+  for (const unsigned char Byte : Signature) {
+    char Digits[3];
+    std::snprintf(Digits, sizeof Digits, "%02x", Byte);
+    Hex += Digits;
+  }
+  return Manifest + "\r\n;sig=" + Hex + "\r\n";
+}
+
+namespace {
+
+constexpr char kProductKey[] = "Software\\Harlune\\VelquorManager";
+
+}  // namespace
+
+std::string InstalledBoundValue() {
+  char Value[256] = {};
+  DWORD Size = sizeof Value - 1;
+  if (RegGetValueA(HKEY_LOCAL_MACHINE, kProductKey, "Version", RRF_RT_REG_SZ,
+                   nullptr, Value, &Size) != ERROR_SUCCESS)
+    return "(none)";
+  return Value;
+}
+
+void SetInstalledBoundValue(const char* Version) {
+  TRegKey Key;
+  RegCreateKeyExA(HKEY_LOCAL_MACHINE, kProductKey, 0, nullptr, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY,
+                  nullptr, Key.Put(), nullptr);
+  if (Version)
+    RegSetValueExA(Key.Get(), "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(Version),
+                   static_cast<DWORD>(std::strlen(Version) + 1));
+  else
+    RegDeleteValueA(Key.Get(), "Version");
 }

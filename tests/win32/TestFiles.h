@@ -19,8 +19,18 @@ bool FolderExistsA(const std::string& Path);
 std::set<std::string> NamesMatching(const std::string& Pattern);
 // The downloads' temporary bodies ("~vq*") that stand in Folder (ending in a backslash).
 std::set<std::string> Leftovers(const std::string& Folder);
+// A Unix symbolic link at Link to Target (ANSI paths). Wine 8's CreateSymbolicLink makes nothing;
+// a link made by ln is one that Wine resolves as Windows resolves a link or junction. False when
+// no link stands at Link afterwards.
+bool MakeSymbolicLink(const std::string& Link, const std::string& Target);
 // The shortcut the installer leaves on the desktop.
 std::string DesktopLink();
+// install.rec as a signed run keeps it: the manifest's bytes, then its signature's trailer.
+std::string SignedRecord(const std::string& Manifest, const std::string& Signature);
+// HKLM\Software\Harlune\VelquorManager's "Version": its text, "(none)" when the value is not
+// there; and setting it (nullptr removes it).
+std::string InstalledBoundValue();
+void SetInstalledBoundValue(const char* Version);
 
 // A new empty folder in the temporary folder, removed with all it holds when the test ends.
 class TTestFolder {

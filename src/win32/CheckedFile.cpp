@@ -1,0 +1,266 @@
+#include "win32/CheckedFile.h"
+
+#include <aclapi.h>
+#include <sddl.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cwchar>
+#include <vector>
+
+#include "win32/Cng.h"
+#include "win32/FileSystem.h"
+
+namespace {
+
+struct TLocalFreeTraits : TNullIsInvalid<PSECURITY_DESCRIPTOR> {
+  static void Close(Type h) noexcept { LocalFree(h); }
+};
+using TSecurityDescriptor = TUniqueHandle<TLocalFreeTraits>;
+
+// The token of the user an elevated process acts for: its elevated token's linked token. None
+// for a process that is not elevated on someone's behalf (no split token, or not elevated).
+TKernelHandle UnelevatedUserToken() {
+  TKernelHandle Process;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, Process.Put())) {
+    Process.Release();
+    return {};
+  }
+  TOKEN_ELEVATION_TYPE Type = TokenElevationTypeDefault;
+  DWORD Size = 0;
+  if (!GetTokenInformation(Process.Get(), TokenElevationType, &Type, sizeof Type, &Size) ||
+      Type != TokenElevationTypeFull)
+    return {};
+  TOKEN_LINKED_TOKEN Linked = {};
+  if (!GetTokenInformation(Process.Get(), TokenLinkedToken, &Linked, sizeof Linked, &Size))
+    return {};
+  return TKernelHandle(Linked.LinkedToken);
+}
+
+std::wstring FolderOf(const std::wstring& Path) {
+  const size_t Separator = Path.find_last_of(L"\\/");
+  return Separator == std::wstring::npos ? std::wstring() : Path.substr(0, Separator + 1);
+}
+
+// The handle's path as the file system resolved it, without the "\\?\" form's prefix.
+std::wstring FinalPath(HANDLE File) {
+  std::wstring Path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD Length = GetFinalPathNameByHandleW(File, Path.data(),
+                                                   static_cast<DWORD>(Path.size()),
+                                                   FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (Length == 0) return {};
+    if (Length < Path.size()) {
+      Path.resize(Length);
+      break;
+    }
+    Path.resize(Length + 1);
+  }
+  constexpr std::wstring_view kUnc = L"\\\\?\\UNC\\", kLocal = L"\\\\?\\";
+  if (Path.starts_with(kUnc)) return L"\\\\" + Path.substr(kUnc.size());
+  if (Path.starts_with(kLocal)) return Path.substr(kLocal.size());
+  return Path;
+}
+
+bool SamePath(const std::wstring& A, const std::wstring& B) {
+  return !A.empty() && A.size() == B.size() &&
+         CompareStringOrdinal(A.c_str(), static_cast<int>(A.size()), B.c_str(),
+                              static_cast<int>(B.size()), TRUE) == CSTR_EQUAL;
+}
+
+bool IsRedirection(const FILE_ATTRIBUTE_TAG_INFO& Info) {
+  // Compression and cloud-file tags leave the file where it is; junctions and links do not.
+  return (Info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+         IsReparseTagNameSurrogate(Info.ReparseTag);
+}
+
+// The path a file is meant to have, as its final path shows it: the full path with its folder
+// in long form ("ADMINI~1" is not what a final path says). "" when it can't be formed.
+std::wstring MeantPath(const std::wstring& Path) {
+  const std::wstring Full = FullPathName(Path);
+  const std::wstring Folder = FolderOf(Full);
+  if (Folder.empty()) return {};
+  const DWORD Needed = GetLongPathNameW(Folder.c_str(), nullptr, 0);
+  if (Needed == 0) return Full;
+  std::wstring Long(Needed, L'\0');
+  const DWORD Length = GetLongPathNameW(Folder.c_str(), Long.data(), Needed);
+  if (Length == 0 || Length >= Needed) return Full;
+  Long.resize(Length);
+  if (Long.back() != L'\\') Long += L'\\';
+  return Long + Full.substr(Folder.size());
+}
+
+bool MarkForDeletion(HANDLE File) {
+  FILE_DISPOSITION_INFO Disposition = {TRUE};
+  return SetFileInformationByHandle(File, FileDispositionInfo, &Disposition, sizeof Disposition);
+}
+
+}  // namespace
+
+bool UserMayCreateFilesIn(const std::wstring& Folder) {
+  const TKernelHandle User = UnelevatedUserToken();
+  if (!User) return true;
+  // The folder as it resolves now: its own descriptor, not that of a link in its place.
+  const TFileHandle Handle(CreateFileW(Folder.c_str(), READ_CONTROL,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!Handle) return false;
+  TSecurityDescriptor Descriptor;
+  if (GetSecurityInfo(Handle.Get(), SE_FILE_OBJECT,
+                      OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION |
+                          DACL_SECURITY_INFORMATION,
+                      nullptr, nullptr, nullptr, nullptr, Descriptor.Put()) != ERROR_SUCCESS) {
+    Descriptor.Release();
+    return false;
+  }
+  GENERIC_MAPPING Mapping = {FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE,
+                             FILE_ALL_ACCESS};
+  PRIVILEGE_SET Privileges = {};
+  DWORD PrivilegesSize = sizeof Privileges;
+  DWORD Granted = 0;
+  BOOL Allowed = FALSE;
+  return AccessCheck(Descriptor.Get(), User.Get(), FILE_ADD_FILE, &Mapping, &Privileges,
+                     &PrivilegesSize, &Granted, &Allowed) &&
+         Allowed;
+}
+
+std::wstring RandomFileName(std::wstring_view Prefix, std::wstring_view Ext) {
+  std::uint64_t Value = 0;
+  // Without the generator, a name that is at least not the next free number.
+  if (!RandomBytes(&Value, sizeof Value)) Value = GetTickCount64() ^ GetCurrentProcessId();
+  wchar_t Digits[17] = {};
+  std::swprintf(Digits, 17, L"%016llX", static_cast<unsigned long long>(Value));
+  return std::wstring(Prefix) + Digits + std::wstring(Ext);
+}
+
+bool IsPlainFileAt(HANDLE File, const std::wstring& Path) {
+  FILE_ATTRIBUTE_TAG_INFO Tag = {};
+  BY_HANDLE_FILE_INFORMATION Info = {};
+  return GetFileInformationByHandleEx(File, FileAttributeTagInfo, &Tag, sizeof Tag) &&
+         !IsRedirection(Tag) && !(Tag.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+         GetFileInformationByHandle(File, &Info) && Info.nNumberOfLinks == 1 &&
+         SamePath(FinalPath(File), MeantPath(Path));
+}
+
+TCheckedFile TCheckedFile::CreateNew(const std::wstring& Path) {
+  TFileHandle File(CreateFileW(Path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
+                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!File) {
+    const DWORD Error = GetLastError();
+    return TCheckedFile({}, TOpen::Failed, Error);
+  }
+  if (!IsPlainFileAt(File.Get(), Path)) {
+    // Made somewhere else than meant: gone again before a byte is written.
+    MarkForDeletion(File.Get());
+    return TCheckedFile({}, TOpen::Elsewhere, ERROR_SUCCESS);
+  }
+  return TCheckedFile(std::move(File), TOpen::Opened, ERROR_SUCCESS);
+}
+
+TCheckedFile TCheckedFile::OpenExisting(const std::wstring& Path, DWORD Access) {
+  TFileHandle File(CreateFileW(Path.c_str(), Access | DELETE | FILE_READ_ATTRIBUTES,
+                               FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!File) {
+    const DWORD Error = GetLastError();
+    const bool Missing = Error == ERROR_FILE_NOT_FOUND || Error == ERROR_PATH_NOT_FOUND;
+    return TCheckedFile({}, Missing ? TOpen::Missing : TOpen::Failed, Error);
+  }
+  if (!IsPlainFileAt(File.Get(), Path)) return TCheckedFile({}, TOpen::Elsewhere, ERROR_SUCCESS);
+  return TCheckedFile(std::move(File), TOpen::Opened, ERROR_SUCCESS);
+}
+
+bool TCheckedFile::ReadAll(std::string& Bytes, std::size_t MaxSize) {
+  Bytes.clear();
+  LARGE_INTEGER Start = {};
+  if (!File_ || !SetFilePointerEx(File_.Get(), Start, nullptr, FILE_BEGIN)) return false;
+  char Buffer[64 * 1024];
+  for (;;) {
+    DWORD Read = 0;
+    if (!ReadFile(File_.Get(), Buffer, sizeof Buffer, &Read, nullptr)) return false;
+    if (Read == 0) return true;
+    if (Read > MaxSize - Bytes.size()) return false;
+    Bytes.append(Buffer, Read);
+  }
+}
+
+bool TCheckedFile::WriteAll(std::string_view Bytes) {
+  LARGE_INTEGER Start = {};
+  if (!File_ || !SetFilePointerEx(File_.Get(), Start, nullptr, FILE_BEGIN)) return false;
+  while (!Bytes.empty()) {
+    const DWORD Piece = static_cast<DWORD>(std::min<std::size_t>(Bytes.size(), 1 << 20));
+    DWORD Written = 0;
+    if (!WriteFile(File_.Get(), Bytes.data(), Piece, &Written, nullptr) || Written == 0)
+      return false;
+    Bytes.remove_prefix(Written);
+  }
+  return SetEndOfFile(File_.Get());
+}
+
+bool TCheckedFile::Delete() { return File_ && MarkForDeletion(File_.Get()); }
+
+bool TCheckedFile::Rename(const std::wstring& NewPath) {
+  if (!File_) return false;
+  // FILE_RENAME_INFO ends in the name's first character.
+  const size_t Size = sizeof(FILE_RENAME_INFO) + NewPath.size() * sizeof(wchar_t);
+  std::vector<unsigned char> Buffer(Size, 0);
+  auto* Info = reinterpret_cast<FILE_RENAME_INFO*>(Buffer.data());
+  Info->ReplaceIfExists = FALSE;
+  Info->RootDirectory = nullptr;
+  Info->FileNameLength = static_cast<DWORD>(NewPath.size() * sizeof(wchar_t));
+  std::copy(NewPath.begin(), NewPath.end(), Info->FileName);
+  return SetFileInformationByHandle(File_.Get(), FileRenameInfo, Info, static_cast<DWORD>(Size));
+}
+
+bool CreateUserFile(const std::wstring& Path, std::string_view Bytes) {
+  if (!UserMayCreateFilesIn(FolderOf(Path))) return false;
+  TCheckedFile File = TCheckedFile::CreateNew(Path);
+  if (!File) return false;
+  if (File.WriteAll(Bytes)) return true;
+  File.Delete();
+  return false;
+}
+
+bool WriteUserFile(const std::wstring& Path, std::string_view Bytes) {
+  if (!UserMayCreateFilesIn(FolderOf(Path))) return false;
+  TCheckedFile File = TCheckedFile::OpenExisting(Path, GENERIC_READ | GENERIC_WRITE);
+  if (File.Result() == TCheckedFile::TOpen::Missing) File = TCheckedFile::CreateNew(Path);
+  return File && File.WriteAll(Bytes);
+}
+
+bool DeleteUserFile(const std::wstring& Path) {
+  if (!UserMayCreateFilesIn(FolderOf(Path))) return false;
+  TCheckedFile File = TCheckedFile::OpenExisting(Path, 0);
+  return File.Delete();
+}
+
+std::wstring CreatePrivateFolder() {
+  wchar_t Windows[MAX_PATH + 1] = {};
+  const UINT Length = GetSystemWindowsDirectoryW(Windows, MAX_PATH);
+  if (Length == 0 || Length >= MAX_PATH) return {};
+  std::wstring Folder = Windows;
+  if (Folder.back() != L'\\') Folder += L'\\';
+  Folder += L"Temp\\" + RandomFileName(L"VelquorManager-", L"");
+  TSecurityDescriptor Descriptor;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(
+          L"D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)", SDDL_REVISION_1, Descriptor.Put(), nullptr)) {
+    Descriptor.Release();
+    return {};
+  }
+  SECURITY_ATTRIBUTES Security = {sizeof Security, Descriptor.Get(), FALSE};
+  if (!CreateDirectoryW(Folder.c_str(), &Security)) return {};
+  const TFileHandle Made(CreateFileW(Folder.c_str(), FILE_READ_ATTRIBUTES,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING,
+                                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                     nullptr));
+  if (!Made || !SamePath(FinalPath(Made.Get()), MeantPath(Folder))) {
+    RemoveDirectoryW(Folder.c_str());
+    return {};
+  }
+  return Folder + L'\\';
+}
+
+bool DeleteAtRestart(const std::wstring& Path) {
+  return MoveFileExW(Path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+}

@@ -1,0 +1,92 @@
+#pragma once
+// Files in folders that the user's own programs control (the temporary folder, the desktop).
+// The installer runs elevated; any unelevated program of the same user can turn a path there
+// into a link to any file on the machine. So a file there is created new under a name nobody
+// could guess, or opened without following a reparse point, and it is written, replaced or
+// deleted only through a handle whose final path is the path meant. Nothing is ever truncated
+// or deleted by path.
+
+#include <windows.h>
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "win32/Handle.h"
+
+// Whether the user on whose behalf this process runs elevated (the linked token of its elevated
+// token) may create files in Folder as Folder resolves now. True for a process that is not
+// elevated on someone's behalf. A folder that fails this is not ours to write in as
+// administrator.
+bool UserMayCreateFilesIn(const std::wstring& Folder);
+
+// Prefix, 16 random hex digits, Ext: a name that no other program can have prepared.
+std::wstring RandomFileName(std::wstring_view Prefix, std::wstring_view Ext);
+
+// Whether File is a plain file (no name-surrogate reparse point, not a folder) with no other
+// name (one link) whose final path is Path: the full path, its folder in long form, compared
+// without regard to case.
+bool IsPlainFileAt(HANDLE File, const std::wstring& Path);
+
+class TCheckedFile {
+ public:
+  enum class TOpen {
+    Opened,
+    Missing,    // no file of that name (nor its folder)
+    Elsewhere,  // it resolves elsewhere, is a link or a folder, or has other names (hard links)
+    Failed,     // any other failure; Error() tells which (a sharing violation: in use)
+  };
+
+  TCheckedFile() = default;
+
+  // A new file at Path (CREATE_NEW, never over anything), opened for writing and deletion. When
+  // its final path is not Path, it is deleted again through its handle and the result is empty.
+  static TCheckedFile CreateNew(const std::wstring& Path);
+  // The plain file at Path (no name-surrogate reparse point, one link, final path Path), opened
+  // for Access and deletion without following a reparse point, others allowed to read only.
+  static TCheckedFile OpenExisting(const std::wstring& Path, DWORD Access);
+
+  explicit operator bool() const noexcept { return static_cast<bool>(File_); }
+  TOpen Result() const noexcept { return Result_; }
+  DWORD Error() const noexcept { return Error_; }
+  HANDLE Get() const noexcept { return File_.Get(); }
+
+  // The file's bytes from its start, at most MaxSize; false when it holds more or can't be read.
+  bool ReadAll(std::string& Bytes, std::size_t MaxSize);
+  // Makes Bytes the file's whole content.
+  bool WriteAll(std::string_view Bytes);
+  // Marks the file for deletion; it goes when this handle (the last one) is closed.
+  bool Delete();
+  // Gives the file another name in the same folder (never over an existing file).
+  bool Rename(const std::wstring& NewPath);
+  // Closes the handle: a file marked for deletion goes now.
+  void Close() noexcept { File_.Reset(); }
+
+ private:
+  TCheckedFile(TFileHandle File, TOpen Result, DWORD Error)
+      : File_(std::move(File)), Result_(Result), Error_(Error) {}
+
+  TFileHandle File_;
+  TOpen Result_ = TOpen::Failed;
+  DWORD Error_ = ERROR_SUCCESS;
+};
+
+// Bytes as the whole content of the file at Path, in a folder of the user's side: a new file, or
+// the plain file that stands there replaced through its checked handle. False, with nothing
+// written, when the folder is not the user's to write in or the path resolves elsewhere.
+bool WriteUserFile(const std::wstring& Path, std::string_view Bytes);
+// A new file at Path with Bytes, under the same rules; false when the name is taken.
+bool CreateUserFile(const std::wstring& Path, std::string_view Bytes);
+// Deletes the plain file at Path through its checked handle, in a folder of the user's side.
+// False when there is none, or it is not ours to delete.
+bool DeleteUserFile(const std::wstring& Path);
+
+// A new folder of a random name under the system's own temporary folder (the Windows folder's
+// "Temp", never one an environment variable names), that only administrators and SYSTEM may
+// open, made by a call that fails when the name exists and checked where it resolves. Its path,
+// ending in a backslash; "" when it could not be made so.
+std::wstring CreatePrivateFolder();
+
+// Marks Path for deletion when the computer restarts (a folder only once it is empty).
+bool DeleteAtRestart(const std::wstring& Path);
