@@ -6,13 +6,19 @@
 
 #include <exception>
 #include <memory>
+#include <optional>
 
 #include "VelquorManifestKey.h"
 #include "app/Application.h"
+#include "app/CommandLine.h"
 #include "app/StartupPhases.h"
+#include "app/Uninstaller.h"
 #include "app/fmMain.h"
 #include "engine/Integrity.h"
+#include "engine/RemovalPlan.h"
+#include "win32/SetupMutex.h"
 #include "win32/SystemLibrary.h"
+#include "win32/Text.h"
 
 namespace {
 
@@ -39,6 +45,18 @@ TModule LoadCommonControls() {
   return Comctl32;
 }
 
+// The removal mode, when the command line or the image's place asks for it; the wizard ignores
+// its command line.
+std::optional<int> RemovalAsked() {
+  const TCommandLine Line =
+      ParseCommandLine(SplitCommandLine(AsU16(GetCommandLineW())), RunningAsInstalledUninstaller());
+  if (Line.Valid && !Line.Remove) return std::nullopt;
+  Application.Initialize();
+  const int Code = RunRemoval(Line);
+  Application.Finalize();
+  return Code;
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
@@ -46,13 +64,19 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   HardenDllSearch();
   // The key this build was made with (none: unsigned payloads install as before).
   SetManifestPublicKey(kManifestPublicKey);
+  if (const std::optional<int> Removed = RemovalAsked()) return *Removed;
+  // One setup at a time, from the wizard's start to its end.
+  const TSetupMutex Mutex;
+  if (!Mutex.Held()) return AnotherSetupRuns(false);
   MarkStartupPhase("hardened");
   const TModule CommonControls = LoadCommonControls();
   MarkStartupPhase("comctl32");
   Application.Initialize();
   MarkStartupPhase("com");
   Application.SetTitle(L"Velquor 매니저 설치");
-  Application.Guard([] {
+  // An error that ends the wizard before its window is made is a failure.
+  int ExitCode = kExitFailed;
+  Application.Guard([&] {
     auto Form = std::make_unique<TInstForm>();
     Application.MainWindow = Form->Handle();
     // Idle: the action-list update, for the window while it is visible and enabled.
@@ -63,9 +87,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     };
     Form->Show();
     Application.Run();
+    ExitCode = Form->ExitCode();
     Application.OnIdle = nullptr;
     Application.MainWindow = nullptr;
   });
   Application.Finalize();
-  return 0;
+  return ExitCode;
 }

@@ -325,6 +325,8 @@ void TInstForm::acNextExecute() {
   acNext.SetEnabled(false);
   acCancel.SetEnabled(false);
   UpdateWindow(Handle_);
+  // Until Run returns, whatever ends the wizard ends a failed installation.
+  ExitCode_ = kExitFailed;
   // Freed on every path; an error leaves the window on the progress page for the error box.
   const auto Manager = std::make_unique<TInstallManager>();
   const bool Installed = [&] {
@@ -332,6 +334,7 @@ void TInstForm::acNextExecute() {
     return Manager->Run();
   }();
   ShowPendingLabels();
+  ExitCode_ = Installed ? kExitSuccess : kExitFailed;
   if (!Installed) {
     // A failed installation is not shown as complete: the page says so and names the cause.
     Label29.SetText(Utf8ToWide(kIncompleteText));

@@ -13,6 +13,7 @@
 #include "app/SystemControls.h"
 #include "app/Window.h"
 #include "engine/ProgressView.h"
+#include "engine/RemovalPlan.h"
 #include "win32/Handle.h"
 
 // Stands for the visual-style manifest in the resources; it has no behaviour at run time.
@@ -29,6 +30,9 @@ class TInstForm final : public TWindow, public TProgressView {
   void Show();
   // Closing never asks: it ends the application once control is back in the message loop.
   void Close();
+  // How the wizard ended, as Windows Installer's codes: complete, cancelled (the cancel page,
+  // or closed before the installation began) or failed.
+  int ExitCode() const noexcept { return ExitCode_; }
 
   TPageControl PC;
   TTabSheet tsWelcome;
@@ -115,6 +119,7 @@ class TInstForm final : public TWindow, public TProgressView {
   TFont Font_;
   HWND LastFocus_ = nullptr;
   bool LicenseShown_ = false;
+  int ExitCode_ = kExitUserCancelled;
   std::optional<std::wstring> PendingAllFiles_;
   std::optional<std::wstring> PendingCurrFile_;
   ULONGLONG NextLabelsAt_ = 0;

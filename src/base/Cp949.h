@@ -5,6 +5,7 @@
 // byte stands alone. Portable: the rules of ANSI texts need no platform.
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 inline bool IsCp949LeadByte(unsigned char Byte) { return Byte >= 0x81 && Byte <= 0xFE; }
@@ -27,4 +28,24 @@ inline std::size_t Cp949CharSize(std::string_view Text, std::size_t At) {
 template <typename Char>
 constexpr Char AsciiUpper(Char c) {
   return (c >= Char('a') && c <= Char('z')) ? static_cast<Char>(c - Char('a') + Char('A')) : c;
+}
+
+// Two texts that differ at most in the case of Latin letters.
+template <typename Char>
+constexpr bool SameAsciiText(std::basic_string_view<Char> A, std::basic_string_view<Char> B) {
+  if (A.size() != B.size()) return false;
+  for (size_t i = 0; i < A.size(); ++i)
+    if (AsciiUpper(A[i]) != AsciiUpper(B[i])) return false;
+  return true;
+}
+
+// A relative path as the file system tells paths apart: either separator is one, and Latin
+// letters have no case. In UTF-8 every byte of a longer character is 0x80 or above, so folding
+// single bytes touches no other character.
+template <typename Char>
+std::basic_string<Char> PathKey(std::basic_string_view<Char> Path) {
+  std::basic_string<Char> Key;
+  Key.reserve(Path.size());
+  for (Char c : Path) Key += c == Char('/') ? Char('\\') : AsciiUpper(c);
+  return Key;
 }

@@ -4,8 +4,10 @@
 #include <cstdint>
 #include <utility>
 
+#include "engine/InstalledList.h"
 #include "engine/InstalledRecord.h"
 #include "engine/ProgressDisplay.h"
+#include "engine/Registration.h"
 #include "net/BodySink.h"
 #include "net/FileDigest.h"
 #include "net/dsInetUtils.h"
@@ -14,6 +16,7 @@
 #include "win32/Cng.h"
 #include "win32/FileSystem.h"
 #include "win32/Registry.h"
+#include "win32/RunningImage.h"
 #include "win32/Text.h"
 
 namespace {
@@ -29,6 +32,9 @@ constexpr std::string_view kShortcutDescription = "Harlune Velquor 매니저";  
 constexpr std::string_view kManifestCopyExt = ".sss";
 constexpr DWORD kPauseAfterShortcutMs = 1000;
 constexpr std::string_view kFirewallScript = "___addfirewall.bat";
+// Far above any real list or image, far below what memory allows.
+constexpr std::size_t kMaxListSize = 64 << 20;
+constexpr std::size_t kMaxImageSize = 64 << 20;
 
 std::string UserThousandSeparator() {
   wchar_t Separator[8] = {};
@@ -45,11 +51,7 @@ std::string SourceURL(const std::string& RelativePath) {
 TInstallManager::TInstallManager() : TInstallManager(InstallProgressView()) {}
 
 TInstallManager::TInstallManager(TProgressView& View)
-    : View_(View), ThousandSeparator_(UserThousandSeparator()) {
-  InstallDir = GetProgramFilesDir();
-  if (InstallDir.empty() || InstallDir.back() != '\\') InstallDir += '\\';
-  InstallDir += kInstallSubDir;
-}
+    : InstallDir(InstallFolder()), View_(View), ThousandSeparator_(UserThousandSeparator()) {}
 
 TInstallManager::~TInstallManager() = default;
 
@@ -85,7 +87,7 @@ bool TInstallManager::FetchManifest() {
     RemoveMadeFolders(MadeParent, MadeInstallDir);
     return false;
   }
-  return KeepRecord(Record);
+  return KeepRecord(Record) && KeepInstalledList();
 }
 
 bool TInstallManager::SignatureHolds(const std::string& Manifest) {
@@ -159,6 +161,65 @@ bool TInstallManager::KeepRecord(TBodySink& Record) {
   return true;
 }
 
+bool TInstallManager::KeepInstalledList() {
+  // Every file this run may install, so that a run that fails halfway is removable too; what
+  // earlier releases installed stays listed, as nothing removes it but the uninstaller.
+  std::vector<std::string> Added;
+  for (const std::string* Listed : {&LicFile, &MsgFile})
+    if (!Listed->empty()) Added.push_back(*Listed);
+  Added.insert(Added.end(), Files.begin(), Files.end());
+  for (std::string& Path : Added) Path = WideToUtf8(WideLocalPath(Path));
+  std::erase_if(
+      Added, [](const std::string& Path) { return !IsInstallablePath(AsU16(Utf8ToWide(Path))); });
+  for (std::string_view Own : {kRecordName, kUninstallerName, kListName}) Added.emplace_back(Own);
+  // An earlier build's record of its release.
+  for (std::string_view Pair : {kManifestName, kSignatureName})
+    if (GetFileAttributesA((InstallDir + std::string(Pair)).c_str()) != INVALID_FILE_ATTRIBUTES)
+      Added.emplace_back(Pair);
+  std::string Text;
+  ReadWholeFile(AnsiToWide(InstallDir + std::string(kListName)), kMaxListSize, Text);
+  Installed_ = InstalledListUnion(ParseInstalledList(Text), Added);
+  return KeepFile(kListName, InstalledListText(Installed_));
+}
+
+bool TInstallManager::KeepFile(std::string_view Name, std::string_view Bytes) {
+  TBodySink Sink;
+  if (Sink.Open(AnsiToWide(InstallDir + std::string(Name))) &&
+      Sink.Write(Bytes.data(), static_cast<DWORD>(Bytes.size())) && Sink.Commit())
+    return true;
+  using TKind = TInstallFailure::TKind;
+  Failure_ = {Sink.TargetInUse() ? TKind::InUse : TKind::Download, std::string(Name), 0};
+  return false;
+}
+
+bool TInstallManager::RegisterInstallation() {
+  if (!KeepUninstaller()) return false;
+  std::uint64_t Size = 0;
+  for (const std::string& Path : Installed_) {
+    WIN32_FILE_ATTRIBUTE_DATA Data;
+    if (GetFileAttributesExW((AnsiToWide(InstallDir) + Utf8ToWide(Path)).c_str(),
+                             GetFileExInfoStandard, &Data))
+      Size += (static_cast<std::uint64_t>(Data.nFileSizeHigh) << 32) | Data.nFileSizeLow;
+  }
+  // An installation that Windows cannot list and remove is not complete.
+  if (WriteUninstallEntry({InstallDir, ParseVersion(Version) ? Version : "", Size})) return true;
+  Failure_ = {TInstallFailure::TKind::Unregistered, "", 0};
+  return false;
+}
+
+bool TInstallManager::KeepUninstaller() {
+  // The image this process runs, through its mapping: its path may have been refilled with
+  // another file since the elevation prompt showed this one.
+  const TFileHandle Image = OpenRunningImage();
+  // The installed uninstaller itself runs this update: it is in place already.
+  if (Image && IsInstalledFile(Image.Get(), InstallDir, kUninstallerName)) return true;
+  std::string Bytes;
+  if (Image && ReadToEnd(Image.Get(), kMaxImageSize, Bytes))
+    return KeepFile(kUninstallerName, Bytes);
+  Failure_ = {TInstallFailure::TKind::Download, std::string(kUninstallerName), 0};
+  return false;
+}
+
 void TInstallManager::RemoveMadeFolders(bool MadeParent, bool MadeInstallDir) {
   const std::wstring Dir = AnsiToWide(InstallDir);
   if (MadeInstallDir) RemoveDirectoryW(Dir.c_str());
@@ -212,6 +273,8 @@ void TInstallManager::CreateShortcuts() {
   std::string LinkPath;
   CreateShortcut(InstallDir + std::string(kProgramFile), slDesktop, "", "", "",
                  Utf8ToAnsi(kShortcutDescription), LinkPath);
+  // For the removal, which may run as another account and so read another desktop's value.
+  if (!LinkPath.empty()) KeepShortcutPath(LinkPath);
 }
 
 void TInstallManager::ShowCounter(int Position, int Total) {
@@ -281,8 +344,6 @@ void TInstallManager::FailDownload(const std::string& RelativePath) {
 
 void TInstallManager::AllFilesInstalled(int Total) { View_.SetAllFilesBar(Total, Total); }
 
-bool TInstallManager::RegisterInstallation() { return true; }
-
 void TInstallManager::NothingToInstall() { Failure_ = {TInstallFailure::TKind::NoFiles, "", 0}; }
 
 void TInstallManager::Pause() { Sleep(kPauseAfterShortcutMs); }
@@ -300,6 +361,12 @@ void TInstallManager::HandleDownloadProgress(TURLDownload*, ULONG ProgressMax, U
   ShowDownloadProgress(View_, ProgressMax, Progress, ThousandSeparator_);
 }
 
+std::string InstallFolder() {
+  std::string Folder = GetProgramFilesDir();
+  if (Folder.empty() || Folder.back() != '\\') Folder += '\\';
+  return Folder + std::string(kInstallSubDir);
+}
+
 std::string GetProgramFilesDir() {
   // Reading is all it takes: asking for full access fails for a standard user, who would then
   // install into a folder at the drive's root.
@@ -312,4 +379,11 @@ void DeleteFirewallScript() {
   // Through a checked handle only: the user's programs decide where the folder resolves.
   const std::string TempDir = GetTempDir();
   if (!TempDir.empty()) DeleteUserFile(AnsiToWide(TempDir + std::string(kFirewallScript)));
+}
+
+bool IsInstalledFile(HANDLE File, const std::string& InstallDir, std::string_view Name) {
+  const TFileHandle Installed(CreateFileA(
+      (InstallDir + std::string(Name)).c_str(), FILE_READ_ATTRIBUTES,
+      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr));
+  return Installed && SameFile(File, Installed.Get());
 }

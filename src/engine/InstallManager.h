@@ -87,6 +87,13 @@ class TInstallManager final : private TInstallSteps {
   bool NotOlderThanInstalled();
   // The staged record moved over install.rec, and with a key its version made the bound.
   bool KeepRecord(TBodySink& Record);
+  // install.lst: the list already there and every file this run may install, before any is
+  // requested; the cause set when it can't be written.
+  bool KeepInstalledList();
+  // The running image as the uninstaller in the install folder; the cause set when it can't be.
+  bool KeepUninstaller();
+  // Bytes written to Name in the install folder as a download lands; the cause set when not.
+  bool KeepFile(std::string_view Name, std::string_view Bytes);
   // After a refusal: the install folder and its parent, when this run made them and they are
   // empty again.
   void RemoveMadeFolders(bool MadeParent, bool MadeInstallDir);
@@ -96,9 +103,10 @@ class TInstallManager final : private TInstallSteps {
   std::string LicFile;
   std::string MsgFile;
   std::vector<std::string> Files;
-  std::vector<std::string> Sha256;  // the manifest's [sha256] lines
-  std::string Version;              // the manifest's [info] version, "" when none
-  std::string Signature_;           // with a key: the manifest's signature, as verified
+  std::vector<std::string> Sha256;      // the manifest's [sha256] lines
+  std::string Version;                  // the manifest's [info] version, "" when none
+  std::string Signature_;               // with a key: the manifest's signature, as verified
+  std::vector<std::string> Installed_;  // install.lst as this run keeps it
   Microsoft::WRL::ComPtr<TURLDownload> Session;
 
   TProgressView& View_;
@@ -106,6 +114,11 @@ class TInstallManager final : private TInstallSteps {
   TInstallFailure Failure_;
 };
 
+// The install folder, ending in a backslash: Program Files, then "Harlune\VelquorManager\".
+// Raises as GetProgramFilesDir does.
+std::string InstallFolder();
+// Whether File is the file Name in InstallDir, compared as files (volume and index), not by path.
+bool IsInstalledFile(HANDLE File, const std::string& InstallDir, std::string_view Name);
 // "ProgramFilesDir" under HKEY_LOCAL_MACHINE, opened for reading only; "" when the key or the
 // value can't be read. Raises EInstallerError for a value that is not a string.
 std::string GetProgramFilesDir();

@@ -9,13 +9,6 @@ namespace {
 
 constexpr std::u16string_view kForbiddenChars = u"<>\"|?*:";
 
-bool SameAsciiText(std::u16string_view A, std::u16string_view B) {
-  if (A.size() != B.size()) return false;
-  for (size_t i = 0; i < A.size(); ++i)
-    if (AsciiUpper(A[i]) != AsciiUpper(B[i])) return false;
-  return true;
-}
-
 // What Windows makes of a segment: trailing dots and blanks are dropped.
 std::u16string_view Trimmed(std::u16string_view Segment) {
   while (!Segment.empty() && (Segment.back() == u'.' || Segment.back() == u' '))
@@ -35,14 +28,14 @@ bool IsDeviceName(std::u16string_view Segment) {
   std::u16string_view Base = Segment.substr(0, Segment.find(u'.'));
   while (!Base.empty() && Base.back() == u' ') Base.remove_suffix(1);
   for (std::u16string_view Name : {u"CON", u"PRN", u"AUX", u"NUL"})
-    if (SameAsciiText(Base, Name)) return true;
+    if (SameAsciiText<char16_t>(Base, Name)) return true;
   // Windows takes the superscript digits 1, 2 and 3 for port numbers as well.
   const auto IsPortDigit = [](char16_t c) {
     return (c >= u'1' && c <= u'9') || c == u'\u00B9' || c == u'\u00B2' || c == u'\u00B3';
   };
   if (Base.size() == 4 && IsPortDigit(Base[3]))
     for (std::u16string_view Name : {u"COM", u"LPT"})
-      if (SameAsciiText(Base.substr(0, 3), Name)) return true;
+      if (SameAsciiText<char16_t>(Base.substr(0, 3), Name)) return true;
   return false;
 }
 
@@ -106,6 +99,8 @@ std::string FailureText(const TInstallFailure& Failure) {
       return "설치된 것보다 오래된 버전입니다: " + (Failure.Path.empty() ? "없음" : Failure.Path);
     case TKind::InstalledUnknown:
       return "설치된 버전을 확인하지 못했습니다.";
+    case TKind::Unregistered:
+      return "제거 정보를 기록하지 못했습니다.";
   }
   return {};
 }

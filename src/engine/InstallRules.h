@@ -36,6 +36,7 @@ struct TInstallFailure {
     InUse,
     Older,
     InstalledUnknown,  // the installed release's version could not be read
+    Unregistered,      // the entry that lets Windows remove it could not be written
   };
   TKind Kind = TKind::None;
   std::string Path;       // for Older, the version text offered ("" when the manifest gives none)

@@ -1,7 +1,8 @@
 #pragma once
 // The order of an installation after the manifest has been read, apart from the platform:
 // the work folders, the two extra files, the listed files with the counter, then the registration
-// that lets it be removed, the shortcut, the pause and the clean-up. TInstallManager supplies each step.
+// that lets it be removed, the shortcut, the pause and the clean-up. TInstallManager supplies each
+// step.
 
 #include <string>
 

@@ -9,7 +9,9 @@
 #include "engine/Manifest.h"
 #include "win32/Cng.h"
 #include "win32/Handle.h"
+#include "win32/FileSystem.h"
 #include "win32/Registry.h"
+#include "win32/Text.h"
 
 namespace {
 
@@ -17,27 +19,6 @@ constexpr std::string_view kVersionValue = "Version";
 constexpr std::string_view kPairManifest = "install.inf";
 constexpr std::string_view kPairSignature = "install.inf.sig";
 constexpr REGSAM kView = KEY_WOW64_64KEY;
-
-enum class TFileRead { Read, Missing, Failed };
-
-// The whole file, held (others may only read) for as long as Held lives, so that what the
-// profile reader then reads by name is what was read here.
-TFileRead ReadHeld(const std::string& Path, std::size_t MaxSize, TFileHandle& Held,
-                   std::string& Bytes) {
-  Held.Reset(CreateFileA(Path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                         FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!Held) {
-    const DWORD Error = GetLastError();
-    return Error == ERROR_FILE_NOT_FOUND || Error == ERROR_PATH_NOT_FOUND ? TFileRead::Missing
-                                                                          : TFileRead::Failed;
-  }
-  Bytes.assign(MaxSize + 1, '\0');
-  DWORD Read = 0;
-  if (!ReadFile(Held.Get(), Bytes.data(), static_cast<DWORD>(Bytes.size()), &Read, nullptr))
-    return TFileRead::Failed;
-  Bytes.resize(Read);
-  return TFileRead::Read;
-}
 
 TInstalledBound BoundOf(std::string_view Text) {
   const std::optional<TVersion> Version = ParseVersion(Text);
@@ -60,7 +41,7 @@ TInstalledBound RecordBound(const std::string& InstallDir, const TEcdsaP256Publi
   const std::string Record = InstallDir + std::string(kRecordName);
   TFileHandle Held;
   std::string Bytes;
-  switch (ReadHeld(Record, kMaxRecordSize, Held, Bytes)) {
+  switch (ReadWholeFile(AnsiToWide(Record), kMaxRecordSize, Bytes, &Held)) {
     case TFileRead::Read: {
       const TInstalledRecordParts Parts = SplitInstalledRecord(Bytes);
       return VerifiedBound(Record, Parts.Manifest, Parts.Signature, Key);
@@ -72,7 +53,7 @@ TInstalledBound RecordBound(const std::string& InstallDir, const TEcdsaP256Publi
   }
   // An earlier build's pair: the manifest and, beside it, its signature.
   const std::string Manifest = InstallDir + std::string(kPairManifest);
-  switch (ReadHeld(Manifest, kMaxRecordSize, Held, Bytes)) {
+  switch (ReadWholeFile(AnsiToWide(Manifest), kMaxRecordSize, Bytes, &Held)) {
     case TFileRead::Missing:
       return {};
     case TFileRead::Failed:
@@ -82,8 +63,10 @@ TInstalledBound RecordBound(const std::string& InstallDir, const TEcdsaP256Publi
   }
   TFileHandle HeldSignature;
   std::string Signature;
-  switch (ReadHeld(InstallDir + std::string(kPairSignature), kEcdsaP256SignatureSize,
-                   HeldSignature, Signature)) {
+  // Read whole when too long as well: such a signature only fails to verify.
+  constexpr std::size_t kMaxSignatureSize = 4096;
+  switch (ReadWholeFile(AnsiToWide(InstallDir + std::string(kPairSignature)), kMaxSignatureSize,
+                        Signature, &HeldSignature)) {
     case TFileRead::Failed:
       return Unreadable;
     case TFileRead::Missing:
@@ -96,7 +79,8 @@ TInstalledBound RecordBound(const std::string& InstallDir, const TEcdsaP256Publi
 
 }  // namespace
 
-TInstalledBound ReadInstalledBound(const std::string& InstallDir, const TEcdsaP256PublicPoint& Key) {
+TInstalledBound ReadInstalledBound(const std::string& InstallDir,
+                                   const TEcdsaP256PublicPoint& Key) {
   const auto Unreadable = TInstalledBound{TInstalledBound::TRead::Unreadable};
   LONG Status = ERROR_SUCCESS;
   const TRegKey Product =

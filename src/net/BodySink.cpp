@@ -8,9 +8,11 @@ namespace {
 
 constexpr wchar_t kPrefix[] = L"~vq";
 
+}  // namespace
+
 // GetTempFileNameW's names with our prefix: "~vq", one to four hex digits, ".tmp". Checked
 // here because the pattern "~vq*.tmp" also matches longer names through their short forms.
-bool IsOurTemporaryName(const std::wstring& Name) {
+bool IsTemporaryBodyName(const std::wstring& Name) {
   if (Name.size() < 8 || Name.size() > 11) return false;
   const size_t Digits = Name.size() - 7;
   if (CompareStringOrdinal(Name.c_str(), 3, kPrefix, 3, TRUE) != CSTR_EQUAL) return false;
@@ -20,6 +22,8 @@ bool IsOurTemporaryName(const std::wstring& Name) {
     if (!std::iswxdigit(Name[i])) return false;
   return true;
 }
+
+namespace {
 
 // The folders swept since the run began: a killed run can leave a temporary body behind, and
 // the next run clears a folder the first time it comes there, and only then, so it never
@@ -34,7 +38,7 @@ void DeleteLeftoversOnce(const std::wstring& Folder) {
   const TFindHandle Find(FindFirstFileW((Folder + kPrefix + L"*.tmp").c_str(), &Data));
   if (!Find) return;
   do {
-    if (!(Data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsOurTemporaryName(Data.cFileName))
+    if (!(Data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsTemporaryBodyName(Data.cFileName))
       DeleteFileW((Folder + Data.cFileName).c_str());
   } while (FindNextFileW(Find.Get(), &Data));
 }

@@ -76,6 +76,8 @@ class TBodySink final : public TBody {
 void SweepLeftovers(const std::wstring& Target);
 // A run begins: every folder is swept again the first time it comes there.
 void StartLeftoverSweep();
+// Whether Name is a temporary body's: "~vq", one to four hex digits, ".tmp".
+bool IsTemporaryBodyName(const std::wstring& Name);
 
 // Whether a move over a file failed because a program holds the target: a sharing or lock
 // violation, a mapped section, or access denied to a plain file that is not read-only (what

@@ -52,11 +52,9 @@ std::optional<ULONGLONG> SizeWithDigest(const std::wstring& Path, const TSha256D
                                         const THashProgress& Progress) {
   // Only the plain file at Path counts: a link (or a hard link's other name) leads to bytes that
   // stand somewhere else, which an update must not take for the installed copy.
-  const TFileHandle File(CreateFileW(Path.c_str(), GENERIC_READ,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                     nullptr, OPEN_EXISTING,
-                                     FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT,
-                                     nullptr));
+  const TFileHandle File(CreateFileW(
+      Path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!File || !IsPlainFileAt(File.Get(), Path)) return std::nullopt;
   const std::optional<THashedFile> Hashed = HashFile(File.Get(), nullptr, Progress);
   if (!Hashed || Hashed->Digest != Digest) return std::nullopt;

@@ -94,3 +94,23 @@ void CreateShortcut(const std::string& Target, ShortcutLocation Location,
   if (!Bytes.empty()) WriteUserFile(WidePath, Bytes);
   LinkPath = WideToAnsi(WidePath);
 }
+
+bool IsShortcutTo(std::string_view Bytes, const std::string& Target) {
+  ComPtr<IShellLinkA> Link;
+  ComPtr<IPersistStream> Persist;
+  ComPtr<IStream> Stream;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, kShellLinkClassContext,
+                              IID_PPV_ARGS(Link.GetAddressOf()))) ||
+      FAILED(Link.As(&Persist)) ||
+      FAILED(CreateStreamOnHGlobal(nullptr, TRUE, Stream.GetAddressOf())))
+    return false;
+  ULONG Written = 0;
+  const LARGE_INTEGER Start = {};
+  if (FAILED(Stream->Write(Bytes.data(), static_cast<ULONG>(Bytes.size()), &Written)) ||
+      FAILED(Stream->Seek(Start, STREAM_SEEK_SET, nullptr)) || FAILED(Persist->Load(Stream.Get())))
+    return false;
+  char Path[MAX_PATH * 4] = {};
+  if (Link->GetPath(Path, sizeof Path, nullptr, SLGP_RAWPATH) != S_OK) return false;
+  return CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, Path, -1, Target.c_str(), -1) ==
+         CSTR_EQUAL;
+}

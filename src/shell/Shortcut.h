@@ -3,6 +3,7 @@
 // folders or in a folder that the caller names. All texts are ANSI strings.
 
 #include <string>
+#include <string_view>
 
 #include "shell/ShortcutRules.h"
 
@@ -20,3 +21,7 @@ void CreateShortcut(const std::string& Target, ShortcutLocation Location,
                     const std::string& SubFolder, const std::string& WorkingDir,
                     const std::string& Arguments, const std::string& Description,
                     std::string& LinkPath);
+
+// Whether Bytes are a shell link (as saved in a .lnk file) whose target is Target, compared
+// without regard to case. Needs COM on the calling thread.
+bool IsShortcutTo(std::string_view Bytes, const std::string& Target);

@@ -46,9 +46,8 @@ std::wstring FolderOf(const std::wstring& Path) {
 std::wstring FinalPath(HANDLE File) {
   std::wstring Path(MAX_PATH, L'\0');
   for (;;) {
-    const DWORD Length = GetFinalPathNameByHandleW(File, Path.data(),
-                                                   static_cast<DWORD>(Path.size()),
-                                                   FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    const DWORD Length = GetFinalPathNameByHandleW(
+        File, Path.data(), static_cast<DWORD>(Path.size()), FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
     if (Length == 0) return {};
     if (Length < Path.size()) {
       Path.resize(Length);
@@ -101,15 +100,15 @@ bool UserMayCreateFilesIn(const std::wstring& Folder) {
   const TKernelHandle User = UnelevatedUserToken();
   if (!User) return true;
   // The folder as it resolves now: its own descriptor, not that of a link in its place.
-  const TFileHandle Handle(CreateFileW(Folder.c_str(), READ_CONTROL,
-                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  const TFileHandle Handle(CreateFileW(
+      Folder.c_str(), READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   if (!Handle) return false;
   TSecurityDescriptor Descriptor;
-  if (GetSecurityInfo(Handle.Get(), SE_FILE_OBJECT,
-                      OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION |
-                          DACL_SECURITY_INFORMATION,
-                      nullptr, nullptr, nullptr, nullptr, Descriptor.Put()) != ERROR_SUCCESS) {
+  if (GetSecurityInfo(
+          Handle.Get(), SE_FILE_OBJECT,
+          OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+          nullptr, nullptr, nullptr, nullptr, Descriptor.Put()) != ERROR_SUCCESS) {
     Descriptor.Release();
     return false;
   }
@@ -124,13 +123,13 @@ bool UserMayCreateFilesIn(const std::wstring& Folder) {
          Allowed;
 }
 
-std::wstring RandomFileName(std::wstring_view Prefix, std::wstring_view Ext) {
+std::wstring RandomFileName(std::wstring_view Prefix, std::wstring_view Ext, int Digits) {
   std::uint64_t Value = 0;
   // Without the generator, a name that is at least not the next free number.
   if (!RandomBytes(&Value, sizeof Value)) Value = GetTickCount64() ^ GetCurrentProcessId();
-  wchar_t Digits[17] = {};
-  std::swprintf(Digits, 17, L"%016llX", static_cast<unsigned long long>(Value));
-  return std::wstring(Prefix) + Digits + std::wstring(Ext);
+  wchar_t Hex[17] = {};
+  std::swprintf(Hex, 17, L"%016llX", static_cast<unsigned long long>(Value));
+  return std::wstring(Prefix) + std::wstring(Hex, std::clamp(Digits, 1, 16)) + std::wstring(Ext);
 }
 
 bool IsPlainFileAt(HANDLE File, const std::wstring& Path) {
@@ -171,17 +170,10 @@ TCheckedFile TCheckedFile::OpenExisting(const std::wstring& Path, DWORD Access) 
 }
 
 bool TCheckedFile::ReadAll(std::string& Bytes, std::size_t MaxSize) {
-  Bytes.clear();
   LARGE_INTEGER Start = {};
-  if (!File_ || !SetFilePointerEx(File_.Get(), Start, nullptr, FILE_BEGIN)) return false;
-  char Buffer[64 * 1024];
-  for (;;) {
-    DWORD Read = 0;
-    if (!ReadFile(File_.Get(), Buffer, sizeof Buffer, &Read, nullptr)) return false;
-    if (Read == 0) return true;
-    if (Read > MaxSize - Bytes.size()) return false;
-    Bytes.append(Buffer, Read);
-  }
+  Bytes.clear();
+  return File_ && SetFilePointerEx(File_.Get(), Start, nullptr, FILE_BEGIN) &&
+         ReadToEnd(File_.Get(), MaxSize, Bytes);
 }
 
 bool TCheckedFile::WriteAll(std::string_view Bytes) {
@@ -249,11 +241,9 @@ std::wstring CreatePrivateFolder() {
   }
   SECURITY_ATTRIBUTES Security = {sizeof Security, Descriptor.Get(), FALSE};
   if (!CreateDirectoryW(Folder.c_str(), &Security)) return {};
-  const TFileHandle Made(CreateFileW(Folder.c_str(), FILE_READ_ATTRIBUTES,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                     nullptr, OPEN_EXISTING,
-                                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                                     nullptr));
+  const TFileHandle Made(CreateFileW(
+      Folder.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!Made || !SamePath(FinalPath(Made.Get()), MeantPath(Folder))) {
     RemoveDirectoryW(Folder.c_str());
     return {};

@@ -21,8 +21,9 @@
 // administrator.
 bool UserMayCreateFilesIn(const std::wstring& Folder);
 
-// Prefix, 16 random hex digits, Ext: a name that no other program can have prepared.
-std::wstring RandomFileName(std::wstring_view Prefix, std::wstring_view Ext);
+// Prefix, Digits random hex digits (at most 16), Ext: with all 16, a name that no other program
+// can have prepared.
+std::wstring RandomFileName(std::wstring_view Prefix, std::wstring_view Ext, int Digits = 16);
 
 // Whether File is a plain file (no name-surrogate reparse point, not a folder) with no other
 // name (one link) whose final path is Path: the full path, its folder in long form, compared

@@ -153,9 +153,9 @@ bool VerifyEcdsaP256(const TEcdsaP256PublicPoint& Key, std::string_view Message,
   TSha256 Hash;
   Hash.Update(Message.data(), Message.size());
   const std::optional<TSha256Digest> Digest = Hash.Finish();
-  return Digest && VerifyEcdsaP256(Key, *Digest,
-                                   {reinterpret_cast<const std::uint8_t*>(Signature.data()),
-                                    Signature.size()});
+  return Digest && VerifyEcdsaP256(
+                       Key, *Digest,
+                       {reinterpret_cast<const std::uint8_t*>(Signature.data()), Signature.size()});
 }
 
 bool RandomBytes(void* Data, std::size_t Size) noexcept {

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <utility>
+
 bool FolderExists(const std::wstring& Path) {
   const DWORD Attributes = GetFileAttributesW(Path.c_str());
   return Attributes != INVALID_FILE_ATTRIBUTES && (Attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -43,4 +46,31 @@ std::string GetTempDir() {
   const DWORD Length = GetTempPathA(MAX_PATH, Buffer);
   if (Length == 0 || Length > MAX_PATH) return {};
   return Buffer;
+}
+
+bool ReadToEnd(HANDLE File, std::size_t MaxSize, std::string& Bytes) {
+  Bytes.clear();
+  char Buffer[64 * 1024];
+  for (;;) {
+    DWORD Read = 0;
+    if (!ReadFile(File, Buffer, sizeof Buffer, &Read, nullptr)) return false;
+    if (Read == 0) return true;
+    if (Read > MaxSize - Bytes.size()) return false;
+    Bytes.append(Buffer, Read);
+  }
+}
+
+TFileRead ReadWholeFile(const std::wstring& Path, std::size_t MaxSize, std::string& Bytes,
+                        TFileHandle* Held) {
+  Bytes.clear();
+  TFileHandle File(CreateFileW(Path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!File) {
+    const DWORD Error = GetLastError();
+    return Error == ERROR_FILE_NOT_FOUND || Error == ERROR_PATH_NOT_FOUND ? TFileRead::Missing
+                                                                          : TFileRead::Failed;
+  }
+  if (!ReadToEnd(File.Get(), MaxSize, Bytes)) return TFileRead::Failed;
+  if (Held) *Held = std::move(File);
+  return TFileRead::Read;
 }

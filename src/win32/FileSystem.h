@@ -1,7 +1,12 @@
 #pragma once
 // Folder and path operations on UTF-16 paths, and the temporary folder.
 
+#include <cstddef>
 #include <string>
+
+#include <windows.h>
+
+#include "win32/Handle.h"
 
 // Whether a folder stands at Path.
 bool FolderExists(const std::wstring& Path);
@@ -20,3 +25,14 @@ bool IsInsideFolder(const std::wstring& Path, const std::wstring& Folder);
 // The user's temporary folder (GetTempPathA), ending in a backslash; "" when the platform can't
 // name it.
 std::string GetTempDir();
+
+// What File holds from where it stands to its end, at most MaxSize bytes; false when it holds
+// more or a read fails.
+bool ReadToEnd(HANDLE File, std::size_t MaxSize, std::string& Bytes);
+
+enum class TFileRead { Read, Missing, Failed };
+// The whole file, at most MaxSize bytes (a longer one is Failed), opened so that others may only
+// read it; Held, when given, keeps it so after the call. Missing is "no such file or folder"
+// only: any other failure (a file held without sharing) is Failed.
+TFileRead ReadWholeFile(const std::wstring& Path, std::size_t MaxSize, std::string& Bytes,
+                        TFileHandle* Held = nullptr);

@@ -40,9 +40,7 @@ class Installation : public testing::Test {
   void SetUp() override {
     ASSERT_TRUE(DesktopReady) << "cannot use the virtual desktop";
     Server.Clear();
-    RemoveTree(ProgramFilesDir() + "\\Harlune");
-    SetInstalledBoundValue(nullptr);
-    DeleteFileA(DesktopLink().c_str());
+    ForgetInstallation();
   }
 
   void ServePayload(const std::vector<std::string>& Files, bool Extras = true) {
@@ -511,6 +509,102 @@ TEST_F(Installation, TheVendorsBuildInstallsOnlyWhatWasPublished) {
     EXPECT_TRUE(I.Process().WaitForExit(kStepTimeoutMs));
   }
   EXPECT_FALSE(FileExistsA(InstallDir() + "Update\\b.dll"));
+}
+
+// A message box of the removal, by its text; nullptr when none shows in time.
+HWND RemovalBox(const std::wstring& Text) {
+  HWND Found = nullptr;
+  WaitUntil(
+      [&] {
+        for (HWND Box = FindWindowExW(nullptr, nullptr, kDialogClass, L"Velquor 매니저"); Box;
+             Box = FindWindowExW(nullptr, Box, kDialogClass, L"Velquor 매니저"))
+          if (IsWindowVisible(Box) && GuiDriver::Text(Control(Box, kMessageBoxText)) == Text)
+            return (Found = Box) != nullptr;
+        return false;
+      },
+      kStepTimeoutMs);
+  return Found;
+}
+
+// Windows' list of programs names the installed product with its version, and removes it as
+// Settings and deployment tools do: quietly from QuietUninstallString, and through the list's
+// own remove command, which asks first. What the user made stays.
+TEST_F(Installation, TheProductIsListedAndRemovedAsWindowsRemovesPrograms) {
+  const std::string Exe = OnDriveZ(VELQUOR_SIGNED_INSTALLER_EXE);
+  const std::string Dir = InstallDir(), Uninstaller = Dir + "VelquorManager_Uninstall.exe";
+  Server.PutPublished(VELQUOR_SIGNED_PAYLOAD);
+  const auto InstallAndFinish = [&] {
+    TInstaller I(Exe);
+    ASSERT_NE(I.Form, nullptr);
+    ASSERT_TRUE(I.Install());
+    I.Press(IDC_BTN_FINISH);
+    ASSERT_TRUE(I.Process().WaitForExit(kStepTimeoutMs));
+    EXPECT_EQ(I.Process().ExitCode(), 0u);
+  };
+  InstallAndFinish();
+  const std::string Quoted = "\"" + AnsiToUtf8(Uninstaller) + "\"";
+  const std::pair<const char*, std::string> Entry[] = {
+      {"DisplayName", "Velquor 매니저"},
+      {"Publisher", "Harlune"},
+      {"DisplayVersion", "2.0.0.0"},
+      {"DisplayIcon", AnsiToUtf8(Dir) + "VelquorManager.exe"},
+      {"InstallLocation", AnsiToUtf8(Dir)},
+      {"UninstallString", Quoted + " /uninstall"},
+      {"QuietUninstallString", Quoted + " /uninstall /quiet"},
+      {"NoModify", "1"},
+      {"NoRepair", "1"}};
+  for (const auto& [Name, Value] : Entry) EXPECT_EQ(UninstallValue(Name), Value) << Name;
+  EXPECT_GT(std::stoi(UninstallValue("EstimatedSize")), 0);
+  EXPECT_EQ(UninstallValue("InstallDate").size(), 8u);
+  const std::string Listed = TempPathA() + "programs.txt";
+  TProcess List(L"cmd.exe /c uninstaller.exe --list > \"" + AnsiToWide(Listed) + L"\"");
+  ASSERT_TRUE(List.WaitForExit(kStepTimeoutMs));
+  EXPECT_NE(ReadBytes(Listed).find("VelquorManager|||" + Utf8ToAnsi("Velquor 매니저")),
+            std::string::npos)
+      << ReadBytes(Listed);
+
+  // Quietly, with a file of the user's in a work folder.
+  const std::vector<std::string> Installed = {"license.txt",   "readme.txt",  "VelquorManager.exe",
+                                              "Update\\b.dll", "install.rec", "install.lst"};
+  WriteBytes(Dir + "Report\\mine.txt", "the user's");
+  {
+    TProcess Quiet(AnsiToWide("\"" + Uninstaller + "\" /uninstall /quiet"));
+    ASSERT_TRUE(Quiet.WaitForExit(kInstallTimeoutMs));
+    EXPECT_EQ(Quiet.ExitCode(), 0u);
+  }
+  for (const std::string& Name : Installed) EXPECT_FALSE(FileExistsA(Dir + Name)) << Name;
+  EXPECT_FALSE(FileExistsA(DesktopLink()));
+  EXPECT_EQ(UninstallValue("DisplayName"), "(none)");
+  EXPECT_EQ(InstalledBoundValue(), "(none)");
+  EXPECT_TRUE(WaitUntil([&] { return !FileExistsA(Uninstaller); }, kStepTimeoutMs))
+      << "the uninstaller is removed once it has ended";
+  EXPECT_EQ(ReadBytes(Dir + "Report\\mine.txt"), "the user's");
+  EXPECT_FALSE(FolderExistsA(Dir + "Update"));
+  EXPECT_FALSE(FolderExistsA(Dir + "Log"));
+
+  // Through the list's remove command: No changes nothing, Yes removes and says so.
+  ForgetInstallation();
+  InstallAndFinish();
+  for (const bool Yes : {false, true}) {
+    SCOPED_TRACE(Yes ? "Yes" : "No");
+    TProcess Remove(L"uninstaller.exe --remove VelquorManager");
+    const HWND Question = RemovalBox(L"Velquor 매니저를 제거하겠습니까?");
+    ASSERT_NE(Question, nullptr);
+    if (Yes) SaveScreenshot(Question, ShotPath("remove-question.png"));
+    Click(Control(Question, Yes ? IDYES : IDNO));
+    if (Yes) {
+      const HWND Done = RemovalBox(L"Velquor 매니저를 제거했습니다.");
+      ASSERT_NE(Done, nullptr);
+      Click(Control(Done, IDOK));
+    }
+    ASSERT_TRUE(Remove.WaitForExit(kInstallTimeoutMs));
+    EXPECT_EQ(FileExistsA(Dir + "VelquorManager.exe"), !Yes);
+    EXPECT_EQ(FileExistsA(DesktopLink()), !Yes);
+    EXPECT_EQ(UninstallValue("DisplayName") == "(none)", Yes);
+  }
+  EXPECT_TRUE(WaitUntil([&] { return !FolderExistsA(Dir); }, kStepTimeoutMs))
+      << "nothing of the user's there: the folder goes with the uninstaller";
+  EXPECT_FALSE(FolderExistsA(ProgramFilesDir() + "\\Harlune"));
 }
 
 // Last: it stops the install server.

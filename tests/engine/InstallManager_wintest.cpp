@@ -61,9 +61,7 @@ class InstallManagerTest : public testing::Test {
   void SetUp() override {
     Server.Clear();
     InstallDir = GetProgramFilesDir() + "\\Harlune\\VelquorManager\\";
-    RemoveTree(InstallDir);
-    SetInstalledBoundValue(nullptr);
-    DeleteFileA(DesktopLink().c_str());
+    ForgetInstallation();
   }
 
   void Serve(const std::string& Manifest) { Server.Put("install.inf", Manifest); }
@@ -280,13 +278,12 @@ TEST_F(InstallManagerTest, WithAKeyAnOlderReleaseNeverReplacesTheInstalledOne) {
     EXPECT_EQ(ReadBytes(InstallDir + "VelquorManager.exe"),
               Whole ? "program" : "the installed program");
     EXPECT_EQ(Leftovers(InstallDir), std::set<std::string>{});
-    const std::string Record = FileExistsA(InstallDir + "install.rec")
-                                   ? ReadBytes(InstallDir + "install.rec")
-                                   : "(none)";
+    const std::string Record =
+        FileExistsA(InstallDir + "install.rec") ? ReadBytes(InstallDir + "install.rec") : "(none)";
     if (Whole && !c.HeldKept) {
       const std::string Offered = Release(c.Offered);
-      EXPECT_TRUE(Record == (c.Keyless ? Offered
-                                       : SignedRecord(Offered, ReleaseSignature(c.Offered))));
+      EXPECT_TRUE(Record ==
+                  (c.Keyless ? Offered : SignedRecord(Offered, ReleaseSignature(c.Offered))));
     } else if (!Whole && c.As == KeptRecord) {
       EXPECT_TRUE(Record == SignedRecord(Release(c.Kept), KeptSignature)) << "the kept record";
     }
@@ -294,8 +291,9 @@ TEST_F(InstallManagerTest, WithAKeyAnOlderReleaseNeverReplacesTheInstalledOne) {
     const std::map<std::string, std::string> Versions = {
         {"v1", "1.0.0.0"}, {"v2short", "2.0"}, {"v3", "3.0.0.0"}};
     const bool Bounds = Whole && !c.Keyless && Versions.count(c.Offered);
-    EXPECT_EQ(InstalledBoundValue(),
-              Bounds ? Versions.at(c.Offered) : c.Bound ? c.Bound : "(none)");
+    EXPECT_EQ(InstalledBoundValue(), Bounds    ? Versions.at(c.Offered)
+                                     : c.Bound ? c.Bound
+                                               : "(none)");
     if (!Whole) {
       const std::string Log = Server.Log();
       EXPECT_EQ(std::count(Log.begin(), Log.end(), '\n'), 2)

@@ -85,6 +85,8 @@ TEST(FailureText, NamesTheCause) {
   EXPECT_EQ(FailureText({TKind::InUse, "b.dll", 0}), "파일이 사용 중입니다: b.dll");
   EXPECT_EQ(FailureText({TKind::Older, "1.0", 0}), "설치된 것보다 오래된 버전입니다: 1.0");
   EXPECT_EQ(FailureText({TKind::Older, "", 0}), "설치된 것보다 오래된 버전입니다: 없음");
+  EXPECT_EQ(FailureText({TKind::InstalledUnknown, "", 0}), "설치된 버전을 확인하지 못했습니다.");
+  EXPECT_EQ(FailureText({TKind::Unregistered, "", 0}), "제거 정보를 기록하지 못했습니다.");
 }
 
 }  // namespace

@@ -39,8 +39,8 @@ TEST(RunInstallSequence, CountsBothExtrasAndEndsWithTheFinishingSteps) {
   const TManifest m{{"a.exe", "Update\\b.dll"}, "lic.txt", "msg.txt"};
   EXPECT_TRUE(RunInstallSequence(m, s));
   EXPECT_EQ(s.Log, (Lines{"folders", "1 / 4", "get lic.txt", "2 / 4", "get msg.txt", "3 / 4",
-                          "get a.exe", "4 / 4", "get Update\\b.dll", "all 4", "register", "shortcut",
-                          "pause", "cleanup"}));
+                          "get a.exe", "4 / 4", "get Update\\b.dll", "all 4", "register",
+                          "shortcut", "pause", "cleanup"}));
 }
 
 TEST(RunInstallSequence, AbsentExtrasStillPassTheirPlaceInTheCounter) {

@@ -41,6 +41,7 @@ constexpr wchar_t kThanks[] = L"Harlune 솔루션을 사용해주셔서 감사�
 constexpr wchar_t kManifestMissing[] = L"파일을 받지 못했습니다: install.inf";
 constexpr wchar_t kNoFiles[] = L"설치할 파일이 없습니다.";
 constexpr DWORD kNoExitCode = 0xFFFFFFFF;
+constexpr DWORD kFailedExitCode = 1603;
 // The shipped stall rule's minute, and what the run may take beyond it to end.
 constexpr DWORD kStallTimeoutMs = 60000;
 constexpr DWORD kStallGraceMs = 15000;
@@ -231,9 +232,7 @@ class Faults : public testing::Test {
 
   void Reset() {
     Server.Clear();
-    RemoveTree(ProgramFilesDir() + "\\Harlune");
-    SetInstalledBoundValue(nullptr);
-    DeleteFileA(Shortcut().c_str());
+    ForgetInstallation();
   }
 
   // Starts the installer, presses through to the installation and waits for its end: the
@@ -271,7 +270,8 @@ class Faults : public testing::Test {
         PressCloseBox(I.Form);
       }
       EXPECT_TRUE(I.Process().WaitForExit(kStepTimeoutMs)) << "the program did not end";
-      EXPECT_EQ(Exit.ExitCode(), 0u);
+      // As Windows Installer's codes, which deployment tools read.
+      EXPECT_EQ(Exit.ExitCode(), Expected.Cause == kThanks ? 0u : kFailedExitCode);
     }
     EXPECT_EQ(FileExistsA(Shortcut()), Expected.Shortcut);
     EXPECT_EQ(ChangesOutside(Before, SnapshotDriveC(), InstallFolder), std::vector<std::string>{});
@@ -385,7 +385,7 @@ TEST_F(Faults, FiveThousandEntriesAreAllCounted) {
     EXPECT_EQ(I.TextOf(IDC_LBL_ALL_FILES), L"3 / 5002");
     I.Press(IDC_BTN_FINISH);
     EXPECT_TRUE(I.Process().WaitForExit(kStepTimeoutMs));
-    EXPECT_EQ(Exit.ExitCode(), 0u);
+    EXPECT_EQ(Exit.ExitCode(), kFailedExitCode);
   }
   EXPECT_EQ(ChangesOutside(Before, SnapshotDriveC(), InstallDir()), std::vector<std::string>{});
 }
@@ -693,7 +693,7 @@ TEST_F(Faults, AServerThatFallsSilentEndsTheRunWithinAMinuteWhileTheWindowAnswer
     I.Shot("stall-complete.png");
     I.Press(IDC_BTN_FINISH);
     EXPECT_TRUE(I.Process().WaitForExit(kStepTimeoutMs));
-    EXPECT_EQ(Exit.ExitCode(), 0u);
+    EXPECT_EQ(Exit.ExitCode(), kFailedExitCode);
   }
   EXPECT_EQ(ChangesOutside(Before, SnapshotDriveC(), InstallDir()), std::vector<std::string>{});
 }

@@ -185,6 +185,12 @@ bool TProcess::Running() const {
   return Process_ && WaitForSingleObject(Process_, 0) == WAIT_TIMEOUT;
 }
 
+DWORD TProcess::ExitCode() const {
+  DWORD Code = STILL_ACTIVE;
+  if (Process_) GetExitCodeProcess(Process_, &Code);
+  return Code;
+}
+
 HWND TProcess::WaitForWindow(std::wstring_view Caption, DWORD TimeoutMs,
                              const wchar_t* ClassName) const {
   HWND Found = nullptr;

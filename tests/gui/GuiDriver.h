@@ -63,6 +63,8 @@ class TProcess {
   // Until the program waits for input with nothing left to handle (its window painted).
   bool WaitForIdle(DWORD TimeoutMs) const;
   bool Running() const;
+  // Its exit code once it has ended; STILL_ACTIVE before.
+  DWORD ExitCode() const;
   // The visible top-level window of this process with exactly this caption (and class).
   HWND WaitForWindow(std::wstring_view Caption, DWORD TimeoutMs,
                      const wchar_t* ClassName = nullptr) const;

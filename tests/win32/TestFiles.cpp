@@ -108,7 +108,8 @@ bool MakeSymbolicLink(const std::string& Link, const std::string& Target) {
     return Text;
   };
   std::string Command = "Z:\\bin\\ln -sfn \"" + Unix(Target) + "\" \"" + Unix(Link) + "\"";
-  STARTUPINFOA Startup = {sizeof Startup};
+  STARTUPINFOA Startup = {};
+  Startup.cb = sizeof Startup;
   PROCESS_INFORMATION Process = {};
   if (!CreateProcessA(nullptr, Command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                       &Startup, &Process))
@@ -146,8 +147,8 @@ constexpr char kProductKey[] = "Software\\Harlune\\VelquorManager";
 std::string InstalledBoundValue() {
   char Value[256] = {};
   DWORD Size = sizeof Value - 1;
-  if (RegGetValueA(HKEY_LOCAL_MACHINE, kProductKey, "Version", RRF_RT_REG_SZ,
-                   nullptr, Value, &Size) != ERROR_SUCCESS)
+  if (RegGetValueA(HKEY_LOCAL_MACHINE, kProductKey, "Version", RRF_RT_REG_SZ, nullptr, Value,
+                   &Size) != ERROR_SUCCESS)
     return "(none)";
   return Value;
 }
@@ -161,4 +162,31 @@ void SetInstalledBoundValue(const char* Version) {
                    static_cast<DWORD>(std::strlen(Version) + 1));
   else
     RegDeleteValueA(Key.Get(), "Version");
+}
+
+std::string UninstallValue(const char* Name) {
+  constexpr char kEntry[] =
+      "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VelquorManager";
+  BYTE Data[4096] = {};
+  DWORD Size = sizeof Data - 2, Type = 0;
+  if (RegGetValueW(HKEY_LOCAL_MACHINE, AnsiToWide(kEntry).c_str(), AnsiToWide(Name).c_str(),
+                   RRF_RT_REG_SZ | RRF_RT_REG_DWORD, &Type, Data, &Size) != ERROR_SUCCESS)
+    return "(none)";
+  if (Type == REG_DWORD) return std::to_string(*reinterpret_cast<DWORD*>(Data));
+  return WideToUtf8(reinterpret_cast<const wchar_t*>(Data));
+}
+
+void ForgetInstallation() {
+  char ProgramFiles[MAX_PATH] = {};
+  DWORD Size = sizeof ProgramFiles;
+  RegGetValueA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion",
+               "ProgramFilesDir", RRF_RT_REG_SZ, nullptr, ProgramFiles, &Size);
+  RemoveTree(std::string(ProgramFiles) + "\\Harlune");
+  RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Harlune");
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Harlune");
+  RegDeleteTreeA(HKEY_LOCAL_MACHINE,
+                 "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VelquorManager");
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE,
+                "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VelquorManager");
+  DeleteFileA(DesktopLink().c_str());
 }

@@ -31,6 +31,12 @@ std::string SignedRecord(const std::string& Manifest, const std::string& Signatu
 // there; and setting it (nullptr removes it).
 std::string InstalledBoundValue();
 void SetInstalledBoundValue(const char* Version);
+// A value of the product's Uninstall entry (64-bit view) as text (a number in decimal);
+// "(none)" when it is not there.
+std::string UninstallValue(const char* Name);
+// A machine without the product: its install folder, its registry keys and the desktop shortcut
+// gone.
+void ForgetInstallation();
 
 // A new empty folder in the temporary folder, removed with all it holds when the test ends.
 class TTestFolder {

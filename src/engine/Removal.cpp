@@ -1,0 +1,192 @@
+#include "engine/Removal.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "engine/InstallManager.h"
+#include "engine/InstalledList.h"
+#include "engine/InstalledRecord.h"
+#include "engine/Manifest.h"
+#include "engine/Registration.h"
+#include "net/BodySink.h"
+#include "net/dsInetUtils.h"
+#include "shell/Shortcut.h"
+#include "win32/CheckedFile.h"
+#include "win32/FileSystem.h"
+#include "win32/Text.h"
+
+namespace {
+
+constexpr std::string_view kProgramFile = "VelquorManager.exe";
+constexpr std::string_view kPairManifest = "install.inf";
+constexpr std::string_view kPairSignature = "install.inf.sig";
+constexpr std::size_t kMaxListSize = 64 << 20;
+constexpr std::size_t kMaxShortcutSize = 1 << 20;
+// How long the uninstaller that ran the removal may take to let go of its file.
+constexpr DWORD kUninstallerGoneMs = 5000;
+constexpr DWORD kRetryMs = 200;
+
+enum class TGone { Removed, AtRestart, Stays, Failed };
+
+std::wstring FolderOf(const std::wstring& Path) {
+  return Path.substr(0, Path.find_last_of(L'\\') + 1);
+}
+
+// One installed file, through a checked handle only: never through a link, never a file with
+// other names. A file in use goes when Windows restarts.
+TGone RemoveFile(const std::wstring& Path) {
+  TCheckedFile File = TCheckedFile::OpenExisting(Path, 0);
+  switch (File.Result()) {
+    case TCheckedFile::TOpen::Missing:
+      return TGone::Removed;
+    case TCheckedFile::TOpen::Elsewhere:
+      return TGone::Stays;
+    case TCheckedFile::TOpen::Failed:
+      // Held without leave to delete it, it cannot even be renamed.
+      if (File.Error() == ERROR_SHARING_VIOLATION || File.Error() == ERROR_LOCK_VIOLATION)
+        return DeleteAtRestart(Path) ? TGone::AtRestart : TGone::Failed;
+      return TGone::Failed;
+    case TCheckedFile::TOpen::Opened:
+      break;
+  }
+  if (File.Delete()) return TGone::Removed;
+  // A running program's file cannot be deleted, but renamed: aside under a temporary body's
+  // name, so that a reinstall before the restart keeps the new file, and a later run sweeps it.
+  for (int Try = 0; Try < 8; ++Try) {
+    const std::wstring Aside = FolderOf(Path) + RandomFileName(L"~vq", L".tmp", 4);
+    if (File.Rename(Aside)) {
+      File.Close();
+      return DeleteAtRestart(Aside) ? TGone::AtRestart : TGone::Failed;
+    }
+  }
+  File.Close();
+  return DeleteAtRestart(Path) ? TGone::AtRestart : TGone::Failed;
+}
+
+// What an earlier build installed, which kept no list: the files of its kept manifest and the
+// manifest itself with its signature.
+std::vector<std::string> ListOfEarlierBuild(const std::string& InstallDir) {
+  std::vector<std::string> Listed = {std::string(kPairManifest), std::string(kPairSignature)};
+  TManifest Kept;
+  try {
+    LoadManifest(InstallDir + std::string(kPairManifest), Kept);
+  } catch (const std::exception&) {
+    return Listed;
+  }
+  for (const std::string* Extra : {&Kept.LicFile, &Kept.MsgFile})
+    if (!Extra->empty()) Listed.push_back(*Extra);
+  Listed.insert(Listed.end(), Kept.Files.begin(), Kept.Files.end());
+  for (std::string& Path : Listed) Path = WideToUtf8(WideLocalPath(Path));
+  return Listed;
+}
+
+// The shortcut at the path kept at installation, when it still leads to the program.
+void RemoveShortcut(const std::string& InstallDir) {
+  const std::string Link = KeptShortcutPath();
+  if (Link.empty()) return;
+  const std::wstring Path = AnsiToWide(Link);
+  if (!UserMayCreateFilesIn(FolderOf(Path))) return;
+  TCheckedFile File = TCheckedFile::OpenExisting(Path, GENERIC_READ);
+  std::string Bytes;
+  if (File && File.ReadAll(Bytes, kMaxShortcutSize) &&
+      IsShortcutTo(Bytes, InstallDir + std::string(kProgramFile)))
+    File.Delete();
+}
+
+bool HoldsAnythingBut(const std::wstring& Folder, const std::wstring& Name) {
+  WIN32_FIND_DATAW Data;
+  const TFindHandle Find(FindFirstFileW((Folder + L"*").c_str(), &Data));
+  if (!Find) return false;
+  do {
+    const std::wstring Found = Data.cFileName;
+    if (Found != L"." && Found != L".." &&
+        CompareStringOrdinal(Found.c_str(), -1, Name.c_str(), -1, TRUE) != CSTR_EQUAL)
+      return true;
+  } while (FindNextFileW(Find.Get(), &Data));
+  return false;
+}
+
+void RemoveInstallFolder(const std::wstring& Dir) {
+  RemoveDirectoryW(Dir.c_str());
+  RemoveDirectoryW(Dir.substr(0, Dir.find_last_of(L'\\', Dir.size() - 2)).c_str());
+}
+
+}  // namespace
+
+TRemovalOutcome RemoveProduct(const std::string& InstallDir, bool KeepUninstaller) {
+  TRemovalOutcome Outcome;
+  const std::wstring Dir = AnsiToWide(InstallDir);
+  const std::wstring ListPath = Dir + Utf8ToWide(kListName);
+  std::string Text;
+  const TFileRead List = ReadWholeFile(ListPath, kMaxListSize, Text);
+  if (List == TFileRead::Failed) {
+    Outcome.Failed = true;
+    return Outcome;
+  }
+  if (List == TFileRead::Missing && !FolderExists(Dir)) {
+    // A stale entry of an installation that is gone.
+    RemoveProductKey();
+    Outcome.Failed = !RemoveUninstallEntry();
+    Outcome.NotInstalled = !Outcome.Failed;
+    return Outcome;
+  }
+  std::vector<std::u16string> Listed;
+  for (const std::string& Path :
+       List == TFileRead::Read ? ParseInstalledList(Text) : ListOfEarlierBuild(InstallDir))
+    Listed.push_back(AsU16(Utf8ToWide(Path)));
+  const TRemovalPlan Plan = PlanRemoval(Listed);
+  const std::wstring Uninstaller = Utf8ToWide(kUninstallerName);
+  const auto Note = [&](TGone Gone) {
+    Outcome.AtRestart |= Gone == TGone::AtRestart;
+    Outcome.Failed |= Gone == TGone::Failed;
+  };
+  for (const std::u16string& File : Plan.Files) {
+    const std::wstring Relative = AsWide(File);
+    const bool IsList = CompareStringOrdinal(Relative.c_str(), -1, ListPath.c_str() + Dir.size(),
+                                             -1, TRUE) == CSTR_EQUAL;
+    const bool IsUninstaller =
+        CompareStringOrdinal(Relative.c_str(), -1, Uninstaller.c_str(), -1, TRUE) == CSTR_EQUAL;
+    if (IsList || (IsUninstaller && KeepUninstaller)) continue;
+    // The path rules passed; the full path must still lie inside.
+    if (IsInsideFolder(Dir + Relative, Dir)) Note(RemoveFile(Dir + Relative));
+  }
+  // The bodies a killed run left where the product's files were.
+  std::vector<std::wstring> Folders = {Dir};
+  for (const std::u16string& Folder : Plan.Folders) Folders.push_back(Dir + AsWide(Folder) + L'\\');
+  for (const std::wstring& Folder : Folders) {
+    WIN32_FIND_DATAW Data;
+    const TFindHandle Find(FindFirstFileW((Folder + L"~vq*.tmp").c_str(), &Data));
+    if (!Find) continue;
+    do {
+      if (IsTemporaryBodyName(Data.cFileName)) Note(RemoveFile(Folder + Data.cFileName));
+    } while (FindNextFileW(Find.Get(), &Data));
+  }
+  // A removal that could not finish stays removable: its list and its entry are kept.
+  if (Outcome.Failed) return Outcome;
+  Note(RemoveFile(ListPath));
+  for (const std::u16string& Folder : Plan.Folders)
+    RemoveDirectoryW((Dir + AsWide(Folder)).c_str());
+  if (!KeepUninstaller) RemoveInstallFolder(Dir);
+  RemoveShortcut(InstallDir);
+  Outcome.Failed |= !RemoveProductKey();
+  Outcome.Failed |= !RemoveUninstallEntry();
+  Outcome.FolderKept =
+      FolderExists(Dir) && HoldsAnythingBut(Dir, KeepUninstaller ? Uninstaller : L"");
+  return Outcome;
+}
+
+void RemoveUninstallerAfterwards(const std::string& InstallDir) {
+  const std::wstring Dir = AnsiToWide(InstallDir);
+  const std::wstring Path = Dir + Utf8ToWide(kUninstallerName);
+  for (DWORD Waited = 0;; Waited += kRetryMs) {
+    TCheckedFile File = TCheckedFile::OpenExisting(Path, 0);
+    if (File.Result() == TCheckedFile::TOpen::Missing || (File && File.Delete())) break;
+    if (Waited >= kUninstallerGoneMs) {
+      DeleteAtRestart(Path);
+      break;
+    }
+    Sleep(kRetryMs);
+  }
+  RemoveInstallFolder(Dir);
+}

@@ -1,0 +1,23 @@
+#pragma once
+// A program started to do this process's work and report how it ended: the removal copies
+// itself out of the folder it removes and waits for that copy. The copy inherits the write end
+// of a pipe, on which it writes its exit code once its work is done, and a handle to this
+// process, on which it waits before it removes this process's file.
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+// Runs the program that CommandLine (given the two inherited handles' values: the pipe's write
+// end and this process) names, and waits until it has written its code or ended. The code
+// written; CodeIfNone when it ended without writing one or could not start.
+DWORD RunForResult(
+    const std::function<std::wstring(std::uint64_t Pipe, std::uint64_t Parent)>& CommandLine,
+    DWORD CodeIfNone);
+
+// The started program's side: writes Code on the inherited pipe and closes it.
+void ReportResult(std::uint64_t Pipe, DWORD Code);
+// Waits up to TimeoutMs for the process that started this one to end, and closes its handle.
+void WaitForParent(std::uint64_t Parent, DWORD TimeoutMs);
