@@ -6,7 +6,8 @@
 #   With an X display, the installer opens there and you click through it.
 #   Without one (or with --headless), a scripted user walks every page under Xvfb and saves a
 #   screenshot of each in build/demo/demo/.
-# Either way the script then shows what was installed and the desktop shortcut.
+# Either way the script then shows what was installed, the Uninstall entry that Windows' list of
+# programs reads (a screenshot of Wine's own list too, headless) and the desktop shortcut.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -47,8 +48,11 @@ scripts/wine-run.sh "$rig" --prepare
 source scripts/wine-env.sh "$rig"
 install_dir="$WINEPREFIX/drive_c/Program Files/Harlune/VelquorManager"
 link="$WINEPREFIX/drive_c/users/$(id -un)/Desktop/VelquorManager.lnk"
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\VelquorManager'
 # Each demo starts from a machine without the product.
 rm -rf "$WINEPREFIX/drive_c/Program Files/Harlune" "$link"
+wine reg delete 'HKLM\Software\Harlune' /f >/dev/null 2>&1 || true
+wine reg delete "$uninstall_key" /f >/dev/null 2>&1 || true
 
 python3 tests/fixture/install_server.py --root "$payload" --host "$address" --port "$port" \
   --port-file "$out/server.port" --daemon --lifetime 3600
@@ -83,6 +87,11 @@ if [ -d "$install_dir" ]; then
 else
   echo "  (nothing installed)"
 fi
+echo
+# What Windows' list of programs (Settings, winget, Wine's uninstaller) reads.
+echo "demo: the Uninstall entry ($uninstall_key)"
+wine reg query "$uninstall_key" 2>/dev/null | iconv -f cp949 -t utf-8 | sed -n 's/^    /  /p'
+echo "demo: remove it with \"C:\\Program Files\\Harlune\\VelquorManager\\VelquorManager_Uninstall.exe\" /uninstall [/quiet]"
 echo
 if [ -f "$link" ]; then
   echo "demo: desktop shortcut $link"

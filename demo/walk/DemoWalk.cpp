@@ -1,6 +1,7 @@
 // The demo's scripted user: on a Wine virtual desktop without anyone at the screen, it walks the
 // installer through every page, answers the cancel question both ways, installs, and saves a
-// screenshot of each page. Usage: DemoWalk.exe INSTALLER.exe SHOTS-FOLDER (Windows paths).
+// screenshot of each page and of the list of installed programs that then names the product. Usage:
+// DemoWalk.exe INSTALLER.exe SHOTS-FOLDER (Windows paths).
 
 #include <windows.h>
 #include <objbase.h>
@@ -121,6 +122,28 @@ bool InstallRun(const std::wstring& Exe) {
   return Installer.WaitForExit(kStepTimeoutMs) || Fail("the installer did not end");
 }
 
+// Windows' own list of installed programs, as Wine's control panel shows it: the installation
+// is listed there under its name, version and publisher.
+bool ProgramsRun() {
+  TProcess Panel(L"control.exe appwiz.cpl");
+  HWND List = nullptr;
+  WaitUntil(
+      [&] {
+        for (HWND Window = FindWindowExW(nullptr, nullptr, L"#32770", nullptr); Window;
+             Window = FindWindowExW(nullptr, Window, L"#32770", nullptr)) {
+          DWORD Owner = 0;
+          GetWindowThreadProcessId(Window, &Owner);
+          if (Owner == Panel.Id() && IsWindowVisible(Window)) return (List = Window) != nullptr;
+        }
+        return false;
+      },
+      kStepTimeoutMs);
+  if (!List) return Fail("no list of installed programs");
+  Shot(List, L"9-programs");
+  PressCloseBox(List);
+  return Panel.WaitForExit(kStepTimeoutMs) || Fail("the list did not close");
+}
+
 }  // namespace
 
 int wmain(int Count, wchar_t** Arguments) {
@@ -133,7 +156,7 @@ int wmain(int Count, wchar_t** Arguments) {
   if (!UseDesktop(std::wstring(Name.begin(), Name.end()))) return Fail("no desktop"), 1;
   CoInitialize(nullptr);
   Shots = Arguments[2];
-  const bool Walked = CancelRun(Arguments[1]) && InstallRun(Arguments[1]);
+  const bool Walked = CancelRun(Arguments[1]) && InstallRun(Arguments[1]) && ProgramsRun();
   CoUninitialize();
   return Walked ? 0 : 1;
 }

@@ -14,6 +14,8 @@
 
 #include "VelquorManifestKey.h"
 #include "engine/InstallManager.h"
+#include "engine/Registration.h"
+#include "engine/Removal.h"
 #include "net/InstallServer.h"
 #include "base/Error.h"
 #include "win32/Cng.h"
@@ -52,6 +54,26 @@ class RecordingView final : public TProgressView {
     CurrMax = Max, CurrPos = Position;
   }
 };
+
+// What Windows is to rename or delete at the next restart, upper case: "\\??\\PATH" entries.
+constexpr char kSessionManager[] = "System\\CurrentControlSet\\Control\\Session Manager";
+std::string Upper(std::string Text) {
+  CharUpperBuffA(Text.data(), static_cast<DWORD>(Text.size()));
+  return Text;
+}
+std::string PendingRenames() {
+  std::string Data(64 * 1024, '\0');
+  DWORD Size = static_cast<DWORD>(Data.size());
+  if (RegGetValueA(HKEY_LOCAL_MACHINE, kSessionManager, "PendingFileRenameOperations",
+                   RRF_RT_REG_MULTI_SZ, nullptr, Data.data(), &Size) != ERROR_SUCCESS)
+    return {};
+  Data.resize(Size);
+  std::replace(Data.begin(), Data.end(), '\0', '|');
+  return Upper(Data);
+}
+void ClearPendingRenames() {
+  RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kSessionManager, "PendingFileRenameOperations");
+}
 
 class InstallManagerTest : public testing::Test {
  protected:
@@ -480,6 +502,125 @@ TEST_F(InstallManagerTest, AnEntryPointingOutsideTheInstallFolderIsNeitherFetche
     EXPECT_EQ(Log.find("sentinel"), std::string::npos) << Log;
     EXPECT_EQ(Requests(Log, "after.txt"), 0);
   }
+}
+
+// The removal deletes what the product installed, over every release, and nothing else: not a
+// file outside the install folder whatever the list says, not what a link leads to, not a
+// shortcut that leads elsewhere, not the user's files.
+TEST_F(InstallManagerTest, ARemovalDeletesWhatWasInstalledAndNothingElse) {
+  const std::string Outside = GetProgramFilesDir() + "\\Harlune\\outside.txt";
+  const std::string Elsewhere = TempPathA() + "elsewhere.dll";
+  const auto Install = [&](const std::string& Manifest) {
+    Server.Clear();
+    Serve(Manifest);
+    for (const char* Name : {"a.dll", "b.dll"}) Server.Put(Name, Name);
+    ASSERT_TRUE(TInstallManager(View).Run());
+  };
+  struct {
+    const char* Name;
+    std::function<void()> Arrange;
+    TRemovalOutcome Expected;
+    std::set<std::string> Remaining;  // in the install folder afterwards
+    std::vector<std::string> Untouched = {};
+  } const Cases[] = {
+      {"an update that stopped publishing a file",
+       [&] {
+         Install("[files]\r\n1=a.dll\r\n2=b.dll\r\n");
+         Install("[files]\r\n1=a.dll\r\n");
+       },
+       {},
+       {}},
+      {"list lines that lead outside",
+       [&] {
+         ForceDirectories(AnsiToWide(InstallDir));
+         WriteBytes(Outside, "untouched");
+         WriteBytes(InstallDir + "install.lst",
+                    "..\\outside.txt\r\n" + Outside + "\r\n\\\\?\\" + Outside + "\r\na.dll\r\n");
+         WriteBytes(InstallDir + "a.dll", "a");
+       },
+       {},
+       {},
+       {Outside}},
+      {"a listed file that is a link",
+       [&] {
+         Install("[files]\r\n1=a.dll\r\n");
+         WriteBytes(Elsewhere, "untouched");
+         DeleteFileA((InstallDir + "a.dll").c_str());
+         ASSERT_TRUE(MakeSymbolicLink(InstallDir + "a.dll", Elsewhere));
+       },
+       {.FolderKept = true},
+       {"a.dll"},
+       {Elsewhere}},
+      {"an earlier build's installation, with a file of the user's",
+       [&] {
+         ForceDirectories(AnsiToWide(InstallDir + "Update"));
+         WriteBytes(InstallDir + "install.inf",
+                    "[info]\r\nlicfile=l.txt\r\n[files]\r\n1=Update\\b.dll\r\n");
+         for (const char* Name : {"install.inf.sig", "l.txt", "Update\\b.dll", "mine.txt"})
+           WriteBytes(InstallDir + Name, "x");
+       },
+       {.FolderKept = true},
+       {"mine.txt"}},
+      {"a stale entry",
+       [&] {
+         WriteUninstallEntry({InstallDir, "1.0", 1});
+       },
+       {.NotInstalled = true},
+       {}},
+  };
+  for (const auto& c : Cases) {
+    SCOPED_TRACE(c.Name);
+    ForgetInstallation();
+    c.Arrange();
+    const TRemovalOutcome Outcome = RemoveProduct(InstallDir, false);
+    EXPECT_EQ(RemovalMessage(Outcome), RemovalMessage(c.Expected));
+    EXPECT_EQ(RemovalExitCode(Outcome), RemovalExitCode(c.Expected));
+    std::set<std::string> Left;
+    if (FolderExistsA(InstallDir))
+      for (const std::string& Name : NamesMatching(InstallDir + "*"))
+        if (Name != "." && Name != "..") Left.insert(Name);
+    EXPECT_EQ(Left, c.Remaining);
+    for (const std::string& Path : c.Untouched) EXPECT_EQ(ReadBytes(Path), "untouched") << Path;
+    EXPECT_EQ(UninstallValue("DisplayName"), "(none)");
+    DeleteFileA(Outside.c_str());
+    if (FileExistsA(Elsewhere)) RemoveSymbolicLink(InstallDir + "a.dll");
+    DeleteFileA(Elsewhere.c_str());
+  }
+}
+
+// A removal while the program runs: a file held without leave to delete waits for the restart
+// under its name; the running program's own file is renamed aside first, so that a reinstall
+// before the restart keeps its new file.
+TEST_F(InstallManagerTest, AFileInUseGoesAtTheRestartAndAReinstallBeforeItKeepsItsNew) {
+  Serve("[files]\r\n1=VelquorManager.exe\r\n2=held.dll\r\n");
+  Server.Put("VelquorManager.exe", ReadBytes(VELQUOR_DEMO_PROGRAM));
+  Server.Put("held.dll", "held");
+  ASSERT_TRUE(TInstallManager(View).Run());
+  STARTUPINFOA Startup = {};
+  Startup.cb = sizeof Startup;
+  PROCESS_INFORMATION Running = {};
+  std::string Line = "\"" + InstallDir + "VelquorManager.exe\"";
+  ASSERT_TRUE(CreateProcessA(nullptr, Line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             &Startup, &Running));
+  const TKernelHandle Program(Running.hProcess), Thread(Running.hThread);
+  WaitForInputIdle(Program.Get(), 10000);
+  {
+    const TFileHandle Holder(CreateFileA((InstallDir + "held.dll").c_str(), GENERIC_READ,
+                                         FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    const TRemovalOutcome Outcome = RemoveProduct(InstallDir, false);
+    EXPECT_EQ(RemovalExitCode(Outcome), 3010);
+  }
+  const std::string Pending = PendingRenames();
+  EXPECT_NE(Pending.find(Upper(InstallDir + "held.dll")), std::string::npos) << Pending;
+  EXPECT_EQ(Pending.find(Upper(InstallDir + "VelquorManager.exe")), std::string::npos) << Pending;
+  const std::set<std::string> Aside = NamesMatching(InstallDir + "~vq*.tmp");
+  ASSERT_EQ(Aside.size(), 1u);
+  EXPECT_NE(Pending.find(Upper(InstallDir + *Aside.begin())), std::string::npos) << Pending;
+  EXPECT_FALSE(FileExistsA(InstallDir + "VelquorManager.exe"));
+  EXPECT_EQ(UninstallValue("DisplayName"), "(none)");
+  TerminateProcess(Program.Get(), 0);
+  WaitForSingleObject(Program.Get(), 5000);
+  ClearPendingRenames();
 }
 
 // HKLM's CurrentVersion key, with "ProgramFilesDir" put back as it was when the test ends.

@@ -553,9 +553,46 @@ TEST_F(Faults, ATemporaryFolderThatLeadsElsewhereIsNotWrittenThrough) {
             (std::set<std::string>{".", "..", "___addfirewall.bat"}));
   EXPECT_EQ(ContentOf(Elsewhere + "___addfirewall.bat"), "@echo off\r\n");
   EXPECT_EQ(ContentOf(InstallDir() + "a.dll"), "content of a.dll");
-  RemoveDirectoryA(Linked.c_str());
-  DeleteFileA(Linked.c_str());
+  RemoveSymbolicLink(Linked);
   RemoveTree(Elsewhere);
+}
+
+// One setup at a time: a second wizard brings the first forward and ends, and a removal while
+// an installation runs ends with Windows Installer's "another installation is in progress",
+// touching nothing; the installation completes.
+TEST_F(Faults, OneSetupRunsAtATime) {
+  ServePayload(Server, {"a.dll", "b.dll"});
+  Server.Put("a.dll", std::string(20000, 'a'));
+  Server.Fault("a.dll", "throttle=4000");
+  const std::wstring Exe = L"\"" + Wide(OnDriveZ(VELQUOR_INSTALLER_EXE)) + L"\"";
+  constexpr DWORD kAnotherSetupRuns = 1618;
+  TInstaller I;
+  ASSERT_NE(I.Form, nullptr);
+  {
+    TProcess Second(Exe);
+    ASSERT_TRUE(Second.WaitForExit(kStartTimeoutMs));
+    EXPECT_EQ(Second.ExitCode(), kAnotherSetupRuns);
+  }
+  int Wizards = 0;
+  for (HWND Window = FindWindowExW(nullptr, nullptr, L"TInstForm", nullptr); Window;
+       Window = FindWindowExW(nullptr, Window, L"TInstForm", nullptr))
+    Wizards += IsWindowVisible(Window) ? 1 : 0;
+  EXPECT_EQ(Wizards, 1);
+
+  ASSERT_TRUE(I.GoToReadyPage());
+  I.Press(IDC_BTN_NEXT);
+  ASSERT_TRUE(WaitUntil([&] { return FileExistsA(InstallDir() + "install.lst"); }, kStepTimeoutMs));
+  {
+    TProcess Removal(Exe + L" /uninstall /quiet");
+    ASSERT_TRUE(Removal.WaitForExit(kStartTimeoutMs));
+    EXPECT_EQ(Removal.ExitCode(), kAnotherSetupRuns);
+  }
+  EXPECT_TRUE(FileExistsA(InstallDir() + "install.lst"));
+  ASSERT_TRUE(I.WaitForPage(4, kInstallTimeoutMs));
+  EXPECT_EQ(I.TextOf(IDC_LABEL30), kThanks);
+  EXPECT_EQ(ContentOf(InstallDir() + "b.dll"), "content of b.dll");
+  I.Press(IDC_BTN_FINISH);
+  EXPECT_TRUE(I.Process().WaitForExit(kStepTimeoutMs));
 }
 
 std::vector<std::string> CanaryDlls() {

@@ -4,6 +4,8 @@
 #include <shlobj.h>
 
 #include <cstdio>
+#include <functional>
+#include <vector>
 #include <cstring>
 #include <stdexcept>
 
@@ -96,18 +98,23 @@ std::set<std::string> Leftovers(const std::string& Folder) {
   return NamesMatching(Folder + "~vq*");
 }
 
-bool MakeSymbolicLink(const std::string& Link, const std::string& Target) {
+namespace {
+
+std::string UnixPath(const std::string& Path) {
   using TUnixName = char*(CDECL*)(const WCHAR*);
   const auto UnixName = reinterpret_cast<TUnixName>(reinterpret_cast<void (*)()>(
       GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-  if (!UnixName) return false;
-  const auto Unix = [&](const std::string& Path) {
-    char* Name = UnixName(AnsiToWide(Path).c_str());
-    std::string Text = Name ? Name : "";
-    HeapFree(GetProcessHeap(), 0, Name);
-    return Text;
-  };
-  std::string Command = "Z:\\bin\\ln -sfn \"" + Unix(Target) + "\" \"" + Unix(Link) + "\"";
+  char* Name = UnixName ? UnixName(AnsiToWide(Path).c_str()) : nullptr;
+  std::string Text = Name ? Name : "";
+  HeapFree(GetProcessHeap(), 0, Name);
+  return Text;
+}
+
+// A Linux program run with its arguments quoted; Wine cannot wait for it, so Done is polled.
+bool RunUnix(const std::string& Program, const std::vector<std::string>& Arguments,
+             const std::function<bool()>& Done) {
+  std::string Command = "Z:\\bin\\" + Program;
+  for (const std::string& Argument : Arguments) Command += " \"" + Argument + "\"";
   STARTUPINFOA Startup = {};
   Startup.cb = sizeof Startup;
   PROCESS_INFORMATION Process = {};
@@ -116,10 +123,21 @@ bool MakeSymbolicLink(const std::string& Link, const std::string& Target) {
     return false;
   CloseHandle(Process.hThread);
   CloseHandle(Process.hProcess);
-  // Wine cannot wait for a Unix process: the link is looked for until it stands.
   for (int Try = 0; Try < 100; ++Try, Sleep(50))
-    if (GetFileAttributesA(Link.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+    if (Done()) return true;
   return false;
+}
+
+}  // namespace
+
+bool MakeSymbolicLink(const std::string& Link, const std::string& Target) {
+  return RunUnix("ln", {"-sfn", UnixPath(Target), UnixPath(Link)},
+                 [&] { return GetFileAttributesA(Link.c_str()) != INVALID_FILE_ATTRIBUTES; });
+}
+
+bool RemoveSymbolicLink(const std::string& Link) {
+  return RunUnix("rm", {"-f", UnixPath(Link)},
+                 [&] { return GetFileAttributesA(Link.c_str()) == INVALID_FILE_ATTRIBUTES; });
 }
 
 std::string DesktopLink() {
@@ -180,7 +198,8 @@ void ForgetInstallation() {
   char ProgramFiles[MAX_PATH] = {};
   DWORD Size = sizeof ProgramFiles;
   RegGetValueA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion",
-               "ProgramFilesDir", RRF_RT_REG_SZ, nullptr, ProgramFiles, &Size);
+               "ProgramFilesDir", RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr,
+               ProgramFiles, &Size);
   RemoveTree(std::string(ProgramFiles) + "\\Harlune");
   RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Harlune");
   RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Harlune");

@@ -23,6 +23,9 @@ std::set<std::string> Leftovers(const std::string& Folder);
 // a link made by ln is one that Wine resolves as Windows resolves a link or junction. False when
 // no link stands at Link afterwards.
 bool MakeSymbolicLink(const std::string& Link, const std::string& Target);
+// Removes such a link, not what it leads to (Wine's DeleteFile deletes the target); its target
+// must still stand.
+bool RemoveSymbolicLink(const std::string& Link);
 // The shortcut the installer leaves on the desktop.
 std::string DesktopLink();
 // install.rec as a signed run keeps it: the manifest's bytes, then its signature's trailer.
