@@ -80,9 +80,10 @@ bool TInstallManager::FetchManifest() {
   const std::wstring Parent = Dir.substr(0, Dir.find_last_of(L'\\', Dir.size() - 2) + 1);
   const bool MadeParent = !FolderExists(Parent), MadeInstallDir = !FolderExists(Dir);
   TBodySink Record;
-  if (!StageRecord(Record, Manifest)) return false;
-  LoadManifest(WideToAnsi(Record.BodyPath()));
-  if (!NotOlderThanInstalled()) {
+  const bool Staged = StageRecord(Record, Manifest);
+  if (Staged) LoadManifest(WideToAnsi(Record.BodyPath()));
+  // A refused release leaves nothing behind.
+  if (!Staged || !NotOlderThanInstalled() || !RoomForFiles()) {
     Record.Discard();
     RemoveMadeFolders(MadeParent, MadeInstallDir);
     return false;
@@ -123,8 +124,8 @@ bool TInstallManager::StageRecord(TBodySink& Record, const std::string& Manifest
   if (Record.Open(AnsiToWide(InstallDir + std::string(kRecordName))) &&
       Record.Write(Bytes.data(), static_cast<DWORD>(Bytes.size())) && Record.Hold())
     return true;
-  Record.Discard();
-  Failure_ = {TInstallFailure::TKind::Download, std::string(kRecordName), 0};
+  using TKind = TInstallFailure::TKind;
+  Failure_ = {Record.DiskFull() ? TKind::DiskFull : TKind::Download, std::string(kRecordName), 0};
   return false;
 }
 
@@ -142,6 +143,40 @@ bool TInstallManager::NotOlderThanInstalled() {
   const std::optional<TVersion> Offered = ParseVersion(Version);
   if (Offered && *Offered >= Installed.Version) return true;
   Failure_ = {TInstallFailure::TKind::Older, AnsiToUtf8(Version), 0};
+  return false;
+}
+
+bool TInstallManager::RoomForFiles() {
+  const std::vector<std::string> Listed = FilesOf({Files, LicFile, MsgFile});
+  const std::wstring Dir = AnsiToWide(InstallDir);
+  const auto SizeOf = [](const std::wstring& Path) -> std::uint64_t {
+    WIN32_FILE_ATTRIBUTE_DATA Data;
+    if (!GetFileAttributesExW(Path.c_str(), GetFileExInfoStandard, &Data)) return 0;
+    return (std::uint64_t{Data.nFileSizeHigh} << 32) | Data.nFileSizeLow;
+  };
+  std::vector<TFileRoom> Room;
+  std::uint64_t ListBytes = SizeOf(Dir + Utf8ToWide(kListName));
+  for (const std::string& Path : Listed) {
+    const std::optional<std::uint64_t> Size = SizeCheckOf(Sizes, Path, false).Size;
+    // Without every size there is nothing to go by: the run finds out as it goes, as before.
+    if (!Size) return true;
+    const std::wstring Local = WideLocalPath(Path);
+    Room.push_back({*Size, SizeOf(Dir + Local)});
+    ListBytes += Local.size() * 3 + 2;  // at most three bytes of UTF-8 a character, CR LF
+  }
+  // What the product keeps beside them; the record stands already.
+  const TFileHandle Image = OpenRunningImage();
+  LARGE_INTEGER ImageSize = {};
+  if (Image) GetFileSizeEx(Image.Get(), &ImageSize);
+  Room.push_back({ListBytes, SizeOf(Dir + Utf8ToWide(kListName))});
+  Room.push_back(
+      {static_cast<std::uint64_t>(ImageSize.QuadPart), SizeOf(Dir + Utf8ToWide(kUninstallerName))});
+  const std::optional<TVolumeRoom> Volume = VolumeRoomOf(Dir);
+  if (!Volume) return true;
+  const std::uint64_t Needed = RoomNeeded(Room, Volume->Cluster);
+  if (Needed <= Volume->Free) return true;
+  Failure_ = {TInstallFailure::TKind::NoRoom, ByteSizeText(Needed, ThousandSeparator_), 0, false,
+              ByteSizeText(Volume->Free, ThousandSeparator_)};
   return false;
 }
 
@@ -164,10 +199,7 @@ bool TInstallManager::KeepRecord(TBodySink& Record) {
 bool TInstallManager::KeepInstalledList() {
   // Every file this run may install, so that a run that fails halfway is removable too; what
   // earlier releases installed stays listed, as nothing removes it but the uninstaller.
-  std::vector<std::string> Added;
-  for (const std::string* Listed : {&LicFile, &MsgFile})
-    if (!Listed->empty()) Added.push_back(*Listed);
-  Added.insert(Added.end(), Files.begin(), Files.end());
+  std::vector<std::string> Added = FilesOf({Files, LicFile, MsgFile});
   for (std::string& Path : Added) Path = WideToUtf8(WideLocalPath(Path));
   std::erase_if(
       Added, [](const std::string& Path) { return !IsInstallablePath(AsU16(Utf8ToWide(Path))); });
@@ -188,7 +220,10 @@ bool TInstallManager::KeepFile(std::string_view Name, std::string_view Bytes) {
       Sink.Write(Bytes.data(), static_cast<DWORD>(Bytes.size())) && Sink.Commit())
     return true;
   using TKind = TInstallFailure::TKind;
-  Failure_ = {Sink.TargetInUse() ? TKind::InUse : TKind::Download, std::string(Name), 0};
+  Failure_ = {Sink.TargetInUse() ? TKind::InUse
+              : Sink.DiskFull()  ? TKind::DiskFull
+                                 : TKind::Download,
+              std::string(Name), 0};
   return false;
 }
 
@@ -233,11 +268,12 @@ void TInstallManager::LoadManifest(const std::string& ManifestPath) {
   LicFile = std::move(Manifest.LicFile);
   MsgFile = std::move(Manifest.MsgFile);
   Sha256 = std::move(Manifest.Sha256);
+  Sizes = std::move(Manifest.Sizes);
   Version = std::move(Manifest.Version);
 }
 
 bool TInstallManager::InstallFiles() {
-  const TManifest Manifest{Files, LicFile, MsgFile, Sha256};
+  const TManifest Manifest{Files, LicFile, MsgFile};
   return RunInstallSequence(Manifest, *this);
 }
 
@@ -290,9 +326,10 @@ bool TInstallManager::InstallFile(const std::string& RelativePath) {
     Failure_ = {TInstallFailure::TKind::BadPath, AnsiToUtf8(RelativePath), 0};
     return false;
   }
-  // With a key, a file without its digest is refused before anything is requested for it.
+  // With a key, a file without its digest and size is refused before anything is requested.
   const TFileDigestCheck Check = DigestCheckOf(Sha256, RelativePath, PublicKey != nullptr);
-  if (Check.Check == TDigestCheck::Refuse) {
+  const TFileSizeCheck Size = SizeCheckOf(Sizes, RelativePath, PublicKey != nullptr);
+  if (Check.Check == TDigestCheck::Refuse || Size.Refuse) {
     Failure_ = {TInstallFailure::TKind::Corrupt, AnsiToUtf8(RelativePath), 0};
     return false;
   }
@@ -306,9 +343,12 @@ bool TInstallManager::InstallFile(const std::string& RelativePath) {
   ForceDirectories(LocalFile.substr(0, LocalFile.find_last_of(L'\\')));
   TURLDownload& File = NewSession(SourceURL(RelativePath));
   if (Check.Check == TDigestCheck::Compare) File.ExpectedDigest = Check.Digest;
+  File.ExpectedSize = Size.Size;
   if (!Download(File, WideToAnsi(LocalFile))) {
-    if (File.DigestMismatch())
+    if (File.Damaged())
       Failure_ = {TInstallFailure::TKind::Corrupt, AnsiToUtf8(RelativePath), 0};
+    else if (File.DiskFull())
+      Failure_ = {TInstallFailure::TKind::DiskFull, AnsiToUtf8(RelativePath), 0};
     else if (File.TargetInUse())
       Failure_ = {TInstallFailure::TKind::InUse, AnsiToUtf8(RelativePath), 0};
     else

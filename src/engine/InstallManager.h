@@ -19,6 +19,7 @@
 #include "engine/ProgressView.h"
 #include "engine/Version.h"
 #include "net/URLDownload.h"
+#include "win32/FileSystem.h"
 
 class TInstallManager final : private TInstallSteps {
  public:
@@ -42,6 +43,8 @@ class TInstallManager final : private TInstallSteps {
   // The key install.inf must be signed with (the one the entry point registered, see
   // engine/Integrity.h); nullptr: unsigned payloads install, with the digests they list checked.
   const TEcdsaP256PublicPoint* PublicKey = ManifestPublicKey();
+  // The room on the install folder's volume; tests hand in a volume of their own.
+  std::function<std::optional<TVolumeRoom>(const std::wstring& Folder)> VolumeRoomOf = VolumeRoom;
   // Called with the path of the manifest's copy in the temporary folder once it is written there,
   // after the manifest was verified: where any program of the user could change it.
   std::function<void(const std::string& Path)> AfterManifestCopied;
@@ -85,6 +88,9 @@ class TInstallManager final : private TInstallSteps {
   bool StageRecord(TBodySink& Record, const std::string& Manifest);
   // Whether the manifest's version may replace the installed one; the cause set when not.
   bool NotOlderThanInstalled();
+  // Whether the install folder's volume has room for the run at its peak, when every file to
+  // fetch has its size; the cause set when not.
+  bool RoomForFiles();
   // The staged record moved over install.rec, and with a key its version made the bound.
   bool KeepRecord(TBodySink& Record);
   // install.lst: the list already there and every file this run may install, before any is
@@ -104,6 +110,7 @@ class TInstallManager final : private TInstallSteps {
   std::string MsgFile;
   std::vector<std::string> Files;
   std::vector<std::string> Sha256;      // the manifest's [sha256] lines
+  std::vector<std::string> Sizes;       // and its [size] lines
   std::string Version;                  // the manifest's [info] version, "" when none
   std::string Signature_;               // with a key: the manifest's signature, as verified
   std::vector<std::string> Installed_;  // install.lst as this run keeps it

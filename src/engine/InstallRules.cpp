@@ -1,6 +1,8 @@
 #include "engine/InstallRules.h"
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstdio>
 
 #include "base/Cp949.h"
@@ -58,6 +60,22 @@ bool IsInstallablePath(std::u16string_view LocalPath) {
   }
 }
 
+std::uint64_t RoomNeeded(const std::vector<TFileRoom>& Files, std::uint64_t ClusterSize) {
+  constexpr std::uint64_t kMost = UINT64_MAX;
+  const auto Add = [](std::uint64_t A, std::uint64_t B) { return A > kMost - B ? kMost : A + B; };
+  const auto InClusters = [&](std::uint64_t Bytes) {
+    if (ClusterSize == 0 || Bytes % ClusterSize == 0) return Bytes;
+    return Add(Bytes - Bytes % ClusterSize, ClusterSize);
+  };
+  std::uint64_t Needed = 0, Largest = 0;
+  for (const TFileRoom& File : Files) {
+    const std::uint64_t New = InClusters(File.Size), Old = InClusters(File.Installed);
+    Needed = Add(Needed, New > Old ? New - Old : 0);
+    Largest = std::max(Largest, New);
+  }
+  return Add(Needed, Largest);
+}
+
 std::string CounterText(int Position, int Total) {
   std::array<char, 32> Buffer{};
   std::snprintf(Buffer.data(), Buffer.size(), "%d / %d", Position, Total);
@@ -101,6 +119,10 @@ std::string FailureText(const TInstallFailure& Failure) {
       return "설치된 버전을 확인하지 못했습니다.";
     case TKind::Unregistered:
       return "제거 정보를 기록하지 못했습니다.";
+    case TKind::NoRoom:
+      return "디스크 공간이 부족합니다: " + Failure.Path + " 필요, " + Failure.Room + " 남음";
+    case TKind::DiskFull:
+      return "디스크 공간이 부족합니다: " + Failure.Path;
   }
   return {};
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // A relative path from the manifest (slashes or backslashes) may be installed only when
 // no part of it can lead out of the install folder or name something other than a plain file:
@@ -17,6 +18,18 @@ bool IsInstallablePath(std::u16string_view LocalPath);
 
 // install.inf is read into memory whole: a longer one is refused as damaged, unread.
 inline constexpr std::size_t kMaxManifestSize = 4 << 20;
+
+// One file of a run as the room it needs sees it: its length and that of the copy it replaces
+// (0 when there is none).
+struct TFileRoom {
+  std::uint64_t Size = 0;
+  std::uint64_t Installed = 0;
+};
+// What a run needs at its peak on a volume of clusters of ClusterSize bytes: for each file its
+// size in whole clusters less the installed copy's (nothing when that is larger), plus the
+// largest file once more (its temporary copy stands beside the installed one until the move).
+// Sums saturate rather than wrap, so a hostile size can only ask for too much.
+std::uint64_t RoomNeeded(const std::vector<TFileRoom>& Files, std::uint64_t ClusterSize);
 
 // "%d / %d"
 std::string CounterText(int Position, int Total);
@@ -37,11 +50,14 @@ struct TInstallFailure {
     Older,
     InstalledUnknown,  // the installed release's version could not be read
     Unregistered,      // the entry that lets Windows remove it could not be written
+    NoRoom,            // Path: the room needed, Room: the room left (both as the size label says)
+    DiskFull,          // the disk filled up while Path was written
   };
   TKind Kind = TKind::None;
   std::string Path;       // for Older, the version text offered ("" when the manifest gives none)
   int HttpStatus = 0;     // the server's error status of a failed download, 0 when it sent none
   bool TimedOut = false;  // a download that stopped moving was ended
+  std::string Room = {};  // for NoRoom
 };
 
 // The completion page's second line for a failed run, e.g.

@@ -48,6 +48,21 @@ std::optional<TSha256Digest> ParseSha256Hex(std::string_view Text) {
   return Digest;
 }
 
+TFileSizeCheck SizeCheckOf(const std::vector<std::string>& SizeLines, std::string_view RelativePath,
+                           bool KeyCompiledIn) {
+  constexpr std::size_t kMaxDigits = 15;
+  const std::optional<std::string> Value = FindValueOfName(SizeLines, RelativePath);
+  std::uint64_t Size = 0;
+  bool WellFormed = Value && !Value->empty() && Value->size() <= kMaxDigits;
+  for (std::size_t i = 0; WellFormed && i < Value->size(); ++i) {
+    const char Digit = (*Value)[i];
+    WellFormed = Digit >= '0' && Digit <= '9';
+    Size = Size * 10 + static_cast<std::uint64_t>(Digit - '0');
+  }
+  if (WellFormed) return {false, Size};
+  return {KeyCompiledIn, std::nullopt};
+}
+
 std::string InstalledRecord(std::string_view Manifest, std::string_view Signature) {
   std::string Record(Manifest);
   if (Signature.empty()) return Record;

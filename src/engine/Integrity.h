@@ -3,6 +3,7 @@
 // the key that signs the manifest. Portable rules; the hashing and the signature check itself
 // are CNG's (win32/Cng.h).
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -36,6 +37,17 @@ struct TFileDigestCheck {
 };
 TFileDigestCheck DigestCheckOf(const std::vector<std::string>& Sha256Lines,
                                std::string_view RelativePath, bool KeyCompiledIn);
+
+// The length a file to install must have, by its entry among the [size] section's lines (names
+// compared as for [sha256]): 1 to 15 decimal digits. A body that runs past it is cut off, and one
+// that ends short of it refused. With a key compiled in, every file needs a well-formed size, as
+// it needs a digest; without one, a missing or malformed size sets no bound.
+struct TFileSizeCheck {
+  bool Refuse = true;                 // no size (or a malformed one) while a key is compiled in
+  std::optional<std::uint64_t> Size;  // the bound, when there is one
+};
+TFileSizeCheck SizeCheckOf(const std::vector<std::string>& SizeLines, std::string_view RelativePath,
+                           bool KeyCompiledIn);
 
 // The record of the installed release, install.rec: the manifest's exact bytes, then, when it
 // was signed, a trailer that the profile reader skips as a comment line (CR LF, ";sig=", the

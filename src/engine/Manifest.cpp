@@ -7,6 +7,7 @@ namespace {
 constexpr std::string_view kFilesSection = "files";
 constexpr std::string_view kInfoSection = "info";
 constexpr std::string_view kSha256Section = "sha256";
+constexpr std::string_view kSizeSection = "size";
 constexpr std::string_view kLicFileKey = "licfile";
 constexpr std::string_view kMsgFileKey = "msgfile";
 constexpr std::string_view kVersionKey = "version";
@@ -52,6 +53,14 @@ std::string ValueOfName(const std::vector<std::string>& Lines, std::string_view 
   return FindValueOfName(Lines, Name).value_or(std::string());
 }
 
+std::vector<std::string> FilesOf(const TManifest& Manifest) {
+  std::vector<std::string> All;
+  for (const std::string* Extra : {&Manifest.LicFile, &Manifest.MsgFile})
+    if (!Extra->empty()) All.push_back(*Extra);
+  All.insert(All.end(), Manifest.Files.begin(), Manifest.Files.end());
+  return All;
+}
+
 void ReadManifest(TProfileReader& Reader, TManifest& Manifest) {
   Manifest.Files.clear();
   const std::vector<std::string> FileLines = ReadSectionLines(Reader, kFilesSection);
@@ -64,4 +73,5 @@ void ReadManifest(TProfileReader& Reader, TManifest& Manifest) {
   Manifest.MsgFile = ValueOfName(InfoLines, kMsgFileKey);
   Manifest.Version = ValueOfName(InfoLines, kVersionKey);
   Manifest.Sha256 = ReadSectionLines(Reader, kSha256Section);
+  Manifest.Sizes = ReadSectionLines(Reader, kSizeSection);
 }

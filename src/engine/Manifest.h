@@ -1,7 +1,7 @@
 #pragma once
 // The install manifest "install.inf": [files] lists what to install, in order; [info] names the
 // two optional extra files; the optional [sha256] gives the digest of a file by its relative path
-// as listed. All texts are in the ANSI code page.
+// as listed, and the optional [size] its length. All texts are in the ANSI code page.
 
 #include <optional>
 #include <string>
@@ -19,6 +19,8 @@ struct TManifest {
   std::vector<std::string> Sha256 = {};
   // [info] "version": "" when there is none.
   std::string Version = {};
+  // The [size] section as "name=value" lines, as [sha256] is: each file's length in bytes.
+  std::vector<std::string> Sizes = {};
 };
 
 // Compares two ANSI (code page 949) names without regard to the case of Latin letters. Bytes of
@@ -34,6 +36,10 @@ std::string ValueOfName(const std::vector<std::string>& Lines, std::string_view 
 // The same, but a name without a line gives nothing, so that it differs from an empty value.
 std::optional<std::string> FindValueOfName(const std::vector<std::string>& Lines,
                                            std::string_view Name);
+
+// Every file the manifest installs, in the order of installation: the extra files that it names,
+// then [files].
+std::vector<std::string> FilesOf(const TManifest& Manifest);
 
 // Fills Manifest from the reader's [files], [info] and [sha256]: for each [files] line, in order,
 // the value of the first line of that name, when it is not empty. Files is cleared first.

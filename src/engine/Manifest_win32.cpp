@@ -39,6 +39,7 @@ void LoadManifest(const std::string& Path, TManifest& Manifest) {
   Manifest.Files.clear();
   // No digest of an earlier manifest may stand in for this one's, even when it can't be read.
   Manifest.Sha256.clear();
+  Manifest.Sizes.clear();
   CheckReadable(Path);
   TProfileFile Reader(Path);
   ReadManifest(Reader, Manifest);

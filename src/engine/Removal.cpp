@@ -74,9 +74,7 @@ std::vector<std::string> ListOfEarlierBuild(const std::string& InstallDir) {
   } catch (const std::exception&) {
     return Listed;
   }
-  for (const std::string* Extra : {&Kept.LicFile, &Kept.MsgFile})
-    if (!Extra->empty()) Listed.push_back(*Extra);
-  Listed.insert(Listed.end(), Kept.Files.begin(), Kept.Files.end());
+  for (const std::string& File : FilesOf(Kept)) Listed.push_back(File);
   for (std::string& Path : Listed) Path = WideToUtf8(WideLocalPath(Path));
   return Listed;
 }
@@ -86,7 +84,7 @@ void RemoveShortcut(const std::string& InstallDir) {
   const std::string Link = KeptShortcutPath();
   if (Link.empty()) return;
   const std::wstring Path = AnsiToWide(Link);
-  if (!UserMayCreateFilesIn(FolderOf(Path))) return;
+  if (!IsUsersOwnFolder(FolderOf(Path))) return;
   TCheckedFile File = TCheckedFile::OpenExisting(Path, GENERIC_READ);
   std::string Bytes;
   if (File && File.ReadAll(Bytes, kMaxShortcutSize) &&

@@ -95,10 +95,18 @@ bool TBodySink::Open(const std::wstring& Target) {
 
 bool TBodySink::Write(const void* Data, DWORD Size) {
   if (!File_ || WriteFailed_) return false;
-  DWORD Written = 0;
-  if (!WriteFile(File_.Get(), Data, Size, &Written, nullptr) || Written != Size) {
-    WriteFailed_ = true;
-    return false;
+  // A volume that fills up may take part of a write first; the rest then says why it can't.
+  const char* Bytes = static_cast<const char*>(Data);
+  for (DWORD Left = Size; Left > 0;) {
+    DWORD Written = 0;
+    if (!WriteFile(File_.Get(), Bytes, Left, &Written, nullptr) || Written == 0) {
+      const DWORD Error = GetLastError();
+      DiskFull_ = Error == ERROR_DISK_FULL || Error == ERROR_HANDLE_DISK_FULL;
+      WriteFailed_ = true;
+      return false;
+    }
+    Bytes += Written;
+    Left -= Written;
   }
   Size_ += Size;
   return true;
@@ -151,5 +159,5 @@ void TBodySink::Discard() {
   if (!Temporary_.empty()) DeleteFileW(Temporary_.c_str());
   Temporary_.clear();
   Size_ = 0;
-  WriteFailed_ = false;
+  WriteFailed_ = DiskFull_ = false;
 }

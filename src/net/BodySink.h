@@ -58,6 +58,8 @@ class TBodySink final : public TBody {
   // the target refused it.
   bool Commit();
   bool TargetInUse() const noexcept { return TargetInUse_; }
+  // True when a write failed because the volume is full.
+  bool DiskFull() const noexcept { return DiskFull_; }
   // Deletes the body; the target is not touched.
   void Discard();
 
@@ -68,6 +70,7 @@ class TBodySink final : public TBody {
   ULONGLONG Size_ = 0;
   bool WriteFailed_ = false;
   bool TargetInUse_ = false;
+  bool DiskFull_ = false;
 };
 
 // Deletes the temporary bodies that a killed run left in Target's folder, the first time a run

@@ -45,11 +45,14 @@ DWORD WaitTime(ULONGLONG Ms) { return static_cast<DWORD>(std::min<ULONGLONG>(Ms,
 }  // namespace
 
 bool TURLDownload::Download(const std::string& LocalFile) {
-  TargetInUse_ = false;
+  TargetInUse_ = DiskFull_ = false;
   if (URL.empty()) return false;
   TBodySink Sink;
   if (!Sink.Open(AnsiToWide(LocalFile))) return false;
-  if (!Transfer(Sink)) return false;  // the sink deletes the body
+  if (!Transfer(Sink)) {
+    DiskFull_ = Sink.DiskFull();
+    return false;  // the sink deletes the body
+  }
   if (!ErrorText_.empty()) {
     FileName_ = LocalFile;
     return false;
@@ -75,7 +78,7 @@ bool TURLDownload::Transfer(TBody& Body) {
 
   HttpStatus_ = 0;
   AnnouncedSize_ = LastProgress_ = 0;
-  Stopped_ = AbortRequested_ = TimedOut_ = Abandoned_ = DigestMismatch_ = false;
+  Stopped_ = AbortRequested_ = TimedOut_ = Abandoned_ = Damaged_ = false;
   StopResult_ = S_OK;
   Digest_.reset();
   ComPtr<IMoniker> Moniker;
@@ -114,11 +117,9 @@ bool TURLDownload::Accepted(const TBody& Body) {
                      HttpErrorStatus() == 0 && Body.Size() >= AnnouncedSize_;
   if (!Whole) return false;
   // A body that can't be hashed fails closed, like one that does not match.
-  if (ExpectedDigest && Digest_ != ExpectedDigest) {
-    DigestMismatch_ = true;
-    return false;
-  }
-  return true;
+  Damaged_ = (ExpectedSize && Body.Size() != *ExpectedSize) ||
+             (ExpectedDigest && Digest_ != ExpectedDigest);
+  return !Damaged_;
 }
 
 void TURLDownload::WaitForStop() {
@@ -256,6 +257,12 @@ STDMETHODIMP TURLDownload::OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM* 
     ULONG Read = 0;
     const HRESULT Result = Medium->pstm->Read(Buffer_.data(), kReadSize, &Read);
     if (Read > 0) {
+      // Past its length, a body is refused at once: a server cannot fill the disk with it.
+      if (ExpectedSize && Read > *ExpectedSize - std::min(*ExpectedSize, Body_->Size())) {
+        Damaged_ = true;
+        AbortBinding();
+        return E_FAIL;
+      }
       if (!Body_->Write(Buffer_.data(), Read)) {
         AbortBinding();
         return E_FAIL;

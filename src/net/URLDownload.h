@@ -68,6 +68,8 @@ class TURLDownload final : public IBindStatusCallback, public IHttpNegotiate {
   std::optional<TSha256Digest> ExpectedDigest;
   // Hash the body as it streams in even without an expected digest (see Digest).
   bool HashBody = false;
+  // The body's length: a longer one is ended as soon as it passes it, a shorter one refused.
+  std::optional<ULONGLONG> ExpectedSize;
 
   // Downloads URL into LocalFile; all events fire inside, while the thread's messages are
   // handed to the application's dispatcher. False for an empty URL (nothing happens), a failed
@@ -95,9 +97,11 @@ class TURLDownload final : public IBindStatusCallback, public IHttpNegotiate {
   }
   // True when the last Download was ended by the stall rule.
   bool TimedOut() const noexcept { return TimedOut_; }
-  // True when the last body arrived whole but its SHA-256 was not ExpectedDigest (or could not
-  // be computed): it was deleted, not installed.
-  bool DigestMismatch() const noexcept { return DigestMismatch_; }
+  // True when the last body was not what was expected: its SHA-256 was not ExpectedDigest (or
+  // could not be computed), or its length not ExpectedSize. It was deleted, not installed.
+  bool Damaged() const noexcept { return Damaged_; }
+  // True when the last body could not be written because the volume is full.
+  bool DiskFull() const noexcept { return DiskFull_; }
   // True when the last body arrived whole and as expected but could not replace LocalFile
   // because another program holds it (net/BodySink.h IsTargetInUse).
   bool TargetInUse() const noexcept { return TargetInUse_; }
@@ -169,8 +173,9 @@ class TURLDownload final : public IBindStatusCallback, public IHttpNegotiate {
   HRESULT StopResult_ = S_OK;
   bool AbortRequested_ = false;
   bool TimedOut_ = false;
-  bool DigestMismatch_ = false;
+  bool Damaged_ = false;
   bool TargetInUse_ = false;
+  bool DiskFull_ = false;
   std::optional<TSha256Digest> Digest_;
   TBody* Body_ = nullptr;
   TSha256* Hash_ = nullptr;

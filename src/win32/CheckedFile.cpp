@@ -13,11 +13,6 @@
 
 namespace {
 
-struct TLocalFreeTraits : TNullIsInvalid<PSECURITY_DESCRIPTOR> {
-  static void Close(Type h) noexcept { LocalFree(h); }
-};
-using TSecurityDescriptor = TUniqueHandle<TLocalFreeTraits>;
-
 // The token of the user an elevated process acts for: its elevated token's linked token. None
 // for a process that is not elevated on someone's behalf (no split token, or not elevated).
 TKernelHandle UnelevatedUserToken() {
@@ -96,14 +91,17 @@ bool MarkForDeletion(HANDLE File) {
 
 }  // namespace
 
-bool UserMayCreateFilesIn(const std::wstring& Folder) {
-  const TKernelHandle User = UnelevatedUserToken();
-  if (!User) return true;
-  // The folder as it resolves now: its own descriptor, not that of a link in its place.
+bool IsUsersOwnFolder(const std::wstring& Folder) {
+  // The folder as it resolves now: a link in its place leads elsewhere, and a descriptor read
+  // through one would be another folder's.
   const TFileHandle Handle(CreateFileW(
       Folder.c_str(), READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  if (!Handle) return false;
+  std::wstring Named = Folder;
+  while (!Named.empty() && Named.back() == L'\\') Named.pop_back();
+  if (!Handle || !SamePath(FinalPath(Handle.Get()), MeantPath(Named))) return false;
+  const TKernelHandle User = UnelevatedUserToken();
+  if (!User) return true;
   TSecurityDescriptor Descriptor;
   if (GetSecurityInfo(
           Handle.Get(), SE_FILE_OBJECT,
@@ -205,7 +203,7 @@ bool TCheckedFile::Rename(const std::wstring& NewPath) {
 }
 
 bool CreateUserFile(const std::wstring& Path, std::string_view Bytes) {
-  if (!UserMayCreateFilesIn(FolderOf(Path))) return false;
+  if (!IsUsersOwnFolder(FolderOf(Path))) return false;
   TCheckedFile File = TCheckedFile::CreateNew(Path);
   if (!File) return false;
   if (File.WriteAll(Bytes)) return true;
@@ -214,14 +212,14 @@ bool CreateUserFile(const std::wstring& Path, std::string_view Bytes) {
 }
 
 bool WriteUserFile(const std::wstring& Path, std::string_view Bytes) {
-  if (!UserMayCreateFilesIn(FolderOf(Path))) return false;
+  if (!IsUsersOwnFolder(FolderOf(Path))) return false;
   TCheckedFile File = TCheckedFile::OpenExisting(Path, GENERIC_READ | GENERIC_WRITE);
   if (File.Result() == TCheckedFile::TOpen::Missing) File = TCheckedFile::CreateNew(Path);
   return File && File.WriteAll(Bytes);
 }
 
 bool DeleteUserFile(const std::wstring& Path) {
-  if (!UserMayCreateFilesIn(FolderOf(Path))) return false;
+  if (!IsUsersOwnFolder(FolderOf(Path))) return false;
   TCheckedFile File = TCheckedFile::OpenExisting(Path, 0);
   return File.Delete();
 }

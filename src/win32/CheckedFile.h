@@ -15,11 +15,11 @@
 
 #include "win32/Handle.h"
 
-// Whether the user on whose behalf this process runs elevated (the linked token of its elevated
-// token) may create files in Folder as Folder resolves now. True for a process that is not
-// elevated on someone's behalf. A folder that fails this is not ours to write in as
-// administrator.
-bool UserMayCreateFilesIn(const std::wstring& Folder);
+// Whether Folder is the user's own to write in as administrator: it resolves to the path it is
+// named by (no link or junction in its place), and the user on whose behalf this process runs
+// elevated (the linked token of its elevated token) may create files there. A process that is
+// not elevated on someone's behalf needs only the first.
+bool IsUsersOwnFolder(const std::wstring& Folder);
 
 // Prefix, Digits random hex digits (at most 16), Ext: with all 16, a name that no other program
 // can have prepared.

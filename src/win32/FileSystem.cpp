@@ -74,3 +74,19 @@ TFileRead ReadWholeFile(const std::wstring& Path, std::size_t MaxSize, std::stri
   if (Held) *Held = std::move(File);
   return TFileRead::Read;
 }
+
+std::optional<TVolumeRoom> VolumeRoom(const std::wstring& Path) {
+  std::wstring Folder = FullPathName(Path);
+  while (!Folder.empty() && !FolderExists(Folder)) {
+    const size_t Separator = Folder.find_last_of(L'\\', Folder.size() - 2);
+    Folder.resize(Separator == std::wstring::npos ? 0 : Separator + 1);
+  }
+  ULARGE_INTEGER Free = {};
+  wchar_t Root[MAX_PATH + 1] = {};
+  DWORD SectorsPerCluster = 0, BytesPerSector = 0, FreeClusters = 0, Clusters = 0;
+  if (Folder.empty() || !GetDiskFreeSpaceExW(Folder.c_str(), &Free, nullptr, nullptr) ||
+      !GetVolumePathNameW(Folder.c_str(), Root, MAX_PATH) ||
+      !GetDiskFreeSpaceW(Root, &SectorsPerCluster, &BytesPerSector, &FreeClusters, &Clusters))
+    return std::nullopt;
+  return TVolumeRoom{Free.QuadPart, std::uint64_t{SectorsPerCluster} * BytesPerSector};
+}

@@ -2,6 +2,8 @@
 // Folder and path operations on UTF-16 paths, and the temporary folder.
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include <windows.h>
@@ -36,3 +38,11 @@ enum class TFileRead { Read, Missing, Failed };
 // only: any other failure (a file held without sharing) is Failed.
 TFileRead ReadWholeFile(const std::wstring& Path, std::size_t MaxSize, std::string& Bytes,
                         TFileHandle* Held = nullptr);
+
+struct TVolumeRoom {
+  std::uint64_t Free = 0;     // bytes the caller may still use
+  std::uint64_t Cluster = 0;  // the volume's allocation unit
+};
+// The room on the volume that holds Path (through its nearest existing folder); nothing when
+// the platform cannot tell.
+std::optional<TVolumeRoom> VolumeRoom(const std::wstring& Path);

@@ -75,6 +75,13 @@ struct TModuleTraits : TNullIsInvalid<HMODULE> {
 };
 using TModule = TUniqueHandle<TModuleTraits>;
 
+// Memory the system allocated for the caller with LocalAlloc (security descriptors, messages).
+template <typename Pointer>
+struct TLocalMemoryTraits : TNullIsInvalid<Pointer> {
+  static void Close(Pointer h) noexcept { LocalFree(h); }
+};
+using TSecurityDescriptor = TUniqueHandle<TLocalMemoryTraits<PSECURITY_DESCRIPTOR>>;
+
 // Brushes, fonts, bitmaps: typed, so a bitmap owner hands out an HBITMAP.
 template <typename Object>
 struct TGdiObjectTraits : TNullIsInvalid<Object> {

@@ -12,11 +12,6 @@ constexpr wchar_t kGlobalMutex[] = L"Global\\VelquorManager.Setup";
 // Administrators and SYSTEM only.
 constexpr wchar_t kAdministratorsOnly[] = L"D:P(A;;GA;;;BA)(A;;GA;;;SY)";
 
-struct TLocalTraits : TNullIsInvalid<PSECURITY_DESCRIPTOR> {
-  static void Close(Type h) noexcept { LocalFree(h); }
-};
-using TLocalDescriptor = TUniqueHandle<TLocalTraits>;
-
 struct TBoundaryTraits : TNullIsInvalid<HANDLE> {
   static void Close(Type h) noexcept { DeleteBoundaryDescriptor(h); }
 };
@@ -41,7 +36,7 @@ TPrivateNamespace OpenSetupNamespace(SECURITY_ATTRIBUTES& Security) {
 }  // namespace
 
 TSetupMutex::TSetupMutex() {
-  TLocalDescriptor Descriptor;
+  TSecurityDescriptor Descriptor;
   SECURITY_ATTRIBUTES Security = {sizeof Security, nullptr, FALSE};
   if (ConvertStringSecurityDescriptorToSecurityDescriptorW(kAdministratorsOnly, SDDL_REVISION_1,
                                                            Descriptor.Put(), nullptr))

@@ -542,7 +542,10 @@ TEST_F(Installation, TheProductIsListedAndRemovedAsWindowsRemovesPrograms) {
     EXPECT_EQ(I.Process().ExitCode(), 0u);
   };
   InstallAndFinish();
-  const std::string Quoted = "\"" + AnsiToUtf8(Uninstaller) + "\"";
+  // Built in steps: GCC 12 takes "\"" + a temporary for an overlapping copy (-Wrestrict).
+  std::string Quoted = AnsiToUtf8(Uninstaller);
+  Quoted.insert(Quoted.begin(), '"');
+  Quoted += '"';
   const std::pair<const char*, std::string> Entry[] = {
       {"DisplayName", "Velquor 매니저"},
       {"Publisher", "Harlune"},

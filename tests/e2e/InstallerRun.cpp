@@ -131,4 +131,9 @@ void TProgramFilesDirValue::SetBinary(const std::string& Bytes) {
                  reinterpret_cast<const BYTE*>(Bytes.data()), static_cast<DWORD>(Bytes.size()));
 }
 
+void TProgramFilesDirValue::SetString(const std::string& Text) {
+  RegSetValueExA(Key_.Get(), kProgramFilesDirName, 0, REG_SZ,
+                 reinterpret_cast<const BYTE*>(Text.c_str()), static_cast<DWORD>(Text.size() + 1));
+}
+
 void TProgramFilesDirValue::Remove() { RegDeleteValueA(Key_.Get(), kProgramFilesDirName); }

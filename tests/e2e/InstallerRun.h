@@ -82,6 +82,7 @@ class TProgramFilesDirValue {
   TProgramFilesDirValue& operator=(const TProgramFilesDirValue&) = delete;
   void SetDword(DWORD Value);
   void SetBinary(const std::string& Bytes);
+  void SetString(const std::string& Text);
   void Remove();
 
  private:

@@ -164,6 +164,9 @@ TEST_F(InstallManagerTest, AStalledFileEndsTheRunAsTimedOutAndKeepsTheInstalledO
   EXPECT_EQ(ReadBytes(InstallDir + "b.dll"), "old b");
 }
 
+std::string Release(const std::string& Name);
+std::string ReleaseSignature(const std::string& Name);
+
 // A build with the vendor's key installs only what the vendor published: a payload signed at
 // configure time with the build tree's test key, served as published or tampered with.
 TEST_F(InstallManagerTest, WithAKeyOnlyThePublishedPayloadInstalls) {
@@ -187,6 +190,13 @@ TEST_F(InstallManagerTest, WithAKeyOnlyThePublishedPayloadInstalls) {
       {"no signature",
        [&] { Server.Fault("install.inf.sig", "status=404"); },
        "설치 정보의 서명이 올바르지 않습니다.",
+       {"install.inf", "install.inf.sig"}},
+      {"a release published without sizes",
+       [&] {
+         Server.Put("install.inf", Release("nosize"));
+         Server.Put("install.inf.sig", ReleaseSignature("nosize"));
+       },
+       "파일이 손상되었습니다: license.txt",
        {"install.inf", "install.inf.sig"}},
   };
   for (const auto& c : Cases) {
@@ -453,6 +463,58 @@ TEST_F(InstallManagerTest, AnUpdateFetchesOnlyWhatDiffersFromThePublishedDigest)
     EXPECT_EQ(FailureText(Refused.Failure()), Row.Cause);
     EXPECT_EQ(Requests(Server.Log(), "held.dll"), 1);
   }
+}
+
+// A listed size bounds its file: longer or shorter is damaged and nothing of it stays; without a
+// key, a missing or malformed size bounds nothing, as before sizes were published.
+TEST_F(InstallManagerTest, ASizeBoundsItsFileAndABuildWithoutAKeyGoesWithoutOne) {
+  const char* const kDamaged = "파일이 손상되었습니다: a.dll";
+  const struct {
+    const char* Name;
+    const char* SizeLine;
+    std::string Body;
+    const char* Cause;
+  } Cases[] = {
+      {"as listed", "a.dll=5", "abcde", ""},
+      {"longer", "a.dll=5", "abcdef", kDamaged},
+      {"far longer", "a.dll=5", std::string(3 << 20, 'x'), kDamaged},
+      {"shorter", "a.dll=5", "abcd", kDamaged},
+      {"no size", "b.dll=1", "abcdef", ""},
+      {"a malformed size", "a.dll=5 bytes", "abcdef", ""},
+  };
+  for (const auto& c : Cases) {
+    SCOPED_TRACE(c.Name);
+    ForgetInstallation();
+    Server.Clear();
+    Serve(std::string("[files]\r\n1=a.dll\r\n2=b.dll\r\n[size]\r\n") + c.SizeLine + "\r\n");
+    Server.Put("a.dll", c.Body);
+    Server.Put("b.dll", "b");
+    TInstallManager Manager(View);
+    EXPECT_EQ(Manager.Run(), !*c.Cause);
+    EXPECT_EQ(FailureText(Manager.Failure()), c.Cause);
+    EXPECT_EQ(FileExistsA(InstallDir + "a.dll"), !*c.Cause);
+    EXPECT_EQ(Leftovers(InstallDir), std::set<std::string>{});
+    EXPECT_EQ(Requests(Server.Log(), "b.dll"), *c.Cause ? 0 : 1);
+  }
+}
+
+// With every size listed, a volume without room for the run ends it before any file is
+// requested or any folder made, naming both amounts.
+TEST_F(InstallManagerTest, TooLittleRoomEndsTheRunBeforeItsFirstFile) {
+  Serve("[files]\r\n1=big.bin\r\n[size]\r\nbig.bin=10000000\r\n");
+  TInstallManager Manager(View);
+  Manager.VolumeRoomOf = [](const std::wstring&) { return TVolumeRoom{1000000, 4096}; };
+  EXPECT_FALSE(Manager.Run());
+  const std::string Cause = FailureText(Manager.Failure());
+  // The file twice (its temporary copy), in whole clusters, and the uninstaller beside it.
+  EXPECT_TRUE(Cause.starts_with("디스크 공간이 부족합니다: ")) << Cause;
+  EXPECT_TRUE(Cause.ends_with(" Byte 필요, 1,000,000 Byte 남음")) << Cause;
+  const std::string Needed =
+      Cause.substr(Cause.find(": ") + 2, Cause.find(" Byte") - Cause.find(": ") - 2);
+  EXPECT_GE(Needed.size(), std::string("20,004,864").size()) << Needed;
+  EXPECT_EQ(Server.Log(), "GET /program/manager/install/install.inf 200\n");
+  EXPECT_FALSE(FolderExistsA(InstallDir));
+  EXPECT_EQ(UninstallValue("DisplayName"), "(none)");
 }
 
 TEST_F(InstallManagerTest, AMissingManifestIsNamedWithTheServersStatus) {

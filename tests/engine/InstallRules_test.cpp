@@ -87,6 +87,32 @@ TEST(FailureText, NamesTheCause) {
   EXPECT_EQ(FailureText({TKind::Older, "", 0}), "설치된 것보다 오래된 버전입니다: 없음");
   EXPECT_EQ(FailureText({TKind::InstalledUnknown, "", 0}), "설치된 버전을 확인하지 못했습니다.");
   EXPECT_EQ(FailureText({TKind::Unregistered, "", 0}), "제거 정보를 기록하지 못했습니다.");
+  EXPECT_EQ(FailureText({TKind::NoRoom, "8,192 Byte", 0, false, "4,096 Byte"}),
+            "디스크 공간이 부족합니다: 8,192 Byte 필요, 4,096 Byte 남음");
+  EXPECT_EQ(FailureText({TKind::DiskFull, "big.bin", 0}), "디스크 공간이 부족합니다: big.bin");
+}
+
+// What a run asks of the volume before its first file: whole clusters, what the installed
+// copies give back, the largest file once more for its temporary copy, and never a sum that
+// wraps into a small number.
+TEST(RoomNeeded, CountsClustersReplacementsAndTheLargestFile) {
+  constexpr std::uint64_t K = 4096, Most = UINT64_MAX;
+  const struct {
+    const char* What;
+    std::vector<TFileRoom> Files;
+    std::uint64_t Needed;
+  } Cases[] = {
+      {"nothing", {}, 0},
+      {"new files in whole clusters, the largest twice", {{1, 0}, {K + 1, 0}}, K + 2 * K + 2 * K},
+      {"an empty file takes no cluster", {{0, 0}}, 0},
+      {"a larger replacement needs the difference", {{3 * K, K}}, 2 * K + 3 * K},
+      {"a smaller replacement gives nothing back", {{K, 3 * K}}, K},
+      {"the same clusters", {{K - 10, 5}}, K},
+      {"sizes near the top saturate", {{Most - 1, 0}, {Most - 1, 0}}, Most},
+      {"one file near the top", {{Most, 0}}, Most},
+  };
+  for (const auto& c : Cases) EXPECT_EQ(RoomNeeded(c.Files, K), c.Needed) << c.What;
+  EXPECT_EQ(RoomNeeded({{10, 0}}, 0), 20u) << "no cluster size known: bytes";
 }
 
 }  // namespace

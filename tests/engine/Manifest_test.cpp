@@ -80,10 +80,13 @@ TEST(ReadManifest, MissingSectionsGiveEmptyResults) {
   EXPECT_TRUE(m.Sha256.empty());
 }
 
-TEST(ReadManifest, Sha256SectionGivesItsLinesInFileOrder) {
+TEST(ReadManifest, Sha256AndSizeSectionsGiveTheirLinesInFileOrder) {
   FakeProfile p;
   p.Sections["SHA256"] = {{"Update\\b.dll", "00ff"}, {"a.exe", ""}};
-  EXPECT_EQ(Read(p).Sha256, (std::vector<std::string>{"Update\\b.dll=00ff", "a.exe="}));
+  p.Sections["Size"] = {{"a.exe", "12"}, {"Update\\b.dll", "3"}};
+  const TManifest m = Read(p);
+  EXPECT_EQ(m.Sha256, (std::vector<std::string>{"Update\\b.dll=00ff", "a.exe="}));
+  EXPECT_EQ(m.Sizes, (std::vector<std::string>{"a.exe=12", "Update\\b.dll=3"}));
 }
 
 TEST(ValueOfName, TakesTheTextAfterTheFirstEqualsSignOfTheFirstMatch) {
@@ -137,6 +140,34 @@ TEST(DigestCheckOf, ChecksEveryDigestPresentAndWithAKeyRequiresOne) {
       if (Check.Check == Compare) {
         EXPECT_EQ(Check.Digest, kAbcDigest);
       }
+    }
+  }
+}
+
+// A size bounds the download of its file; a keyed build needs one for every file, as it needs a
+// digest, and nothing but 1 to 15 ASCII digits is a size.
+TEST(SizeCheckOf, BoundsWhatIsListedAndWithAKeyRequiresIt) {
+  const struct {
+    const char* What;
+    std::vector<std::string> Sizes;  // the section's lines; the file asked for is Update\b.dll
+    std::optional<std::uint64_t> Size;
+  } Cases[] = {
+      {"listed", {"a.exe=1", "UPDATE\\B.DLL=1234"}, 1234},
+      {"zero", {"Update\\b.dll=0"}, 0},
+      {"fifteen digits", {"Update\\b.dll=999999999999999"}, 999999999999999},
+      {"sixteen digits", {"Update\\b.dll=1000000000000000"}, std::nullopt},
+      {"no entry", {"a.exe=1"}, std::nullopt},
+      {"empty", {"Update\\b.dll="}, std::nullopt},
+      {"a sign", {"Update\\b.dll=+5"}, std::nullopt},
+      {"a blank inside", {"Update\\b.dll=1 2"}, std::nullopt},
+      {"hex", {"Update\\b.dll=0x10"}, std::nullopt},
+  };
+  for (const auto& c : Cases) {
+    SCOPED_TRACE(c.What);
+    for (const bool Key : {true, false}) {
+      const TFileSizeCheck Check = SizeCheckOf(c.Sizes, "Update\\b.dll", Key);
+      EXPECT_EQ(Check.Size, c.Size);
+      EXPECT_EQ(Check.Refuse, Key && !c.Size);
     }
   }
 }

@@ -595,6 +595,53 @@ TEST_F(Faults, OneSetupRunsAtATime) {
   EXPECT_TRUE(I.Process().WaitForExit(kStepTimeoutMs));
 }
 
+// On a volume of 4 MiB: a file served far past its listed size is cut off as damaged (were its
+// body written on, the disk would fill first), a release that needs more room than there is
+// ends before its first file, and a disk that fills mid-file is named as full. Nothing of the
+// file stays.
+TEST_F(Faults, TheRoomOnDiskIsCheckedFirstAndABodyNeverPassesItsSize) {
+  const std::string Volume = Env("VELQUOR_SMALL_VOLUME");
+  if (Volume.empty()) GTEST_SKIP() << "the rig could not mount a small volume";
+  TProgramFilesDirValue Value;
+  Value.SetString(Volume + "Program Files");
+  const std::string Dir = Volume + "Program Files\\Harlune\\VelquorManager\\";
+  const std::string Big(8 << 20, 'b');
+  const struct {
+    const char* Name;
+    std::string Manifest;
+    std::wstring Cause;  // its start: the amounts depend on the volume
+    bool BeforeFirstFile = false;
+  } Rows[] = {
+      {"a body far past its size", "[files]\r\n1=big.bin\r\n[size]\r\nbig.bin=1000\r\n",
+       L"파일이 손상되었습니다: big.bin"},
+      {"too little room", "[files]\r\n1=big.bin\r\n[size]\r\nbig.bin=8388608\r\n",
+       L"디스크 공간이 부족합니다: ", true},
+      {"a disk that fills", "[files]\r\n1=big.bin\r\n", L"디스크 공간이 부족합니다: big.bin"},
+  };
+  for (const auto& Row : Rows) {
+    SCOPED_TRACE(Row.Name);
+    Reset();
+    RemoveTree(Volume + "Program Files");
+    Server.Put("install.inf", Row.Manifest);
+    Server.Put("big.bin", Big);
+    TInstaller I;
+    ASSERT_NE(I.Form, nullptr);
+    ASSERT_TRUE(I.Install());
+    const std::wstring Cause = I.TextOf(IDC_LABEL30);
+    EXPECT_EQ(Cause.rfind(Row.Cause, 0), 0u) << WideToUtf8(Cause);
+    if (Row.BeforeFirstFile) {
+      EXPECT_NE(Cause.find(L" Byte 필요, "), std::wstring::npos);
+      EXPECT_EQ(Requests(Server.Log(), "big.bin"), 0);
+      EXPECT_FALSE(FolderExistsA(Dir));
+    }
+    EXPECT_FALSE(FileExistsA(Dir + "big.bin"));
+    EXPECT_EQ(Leftovers(Dir), std::set<std::string>{});
+    I.Press(IDC_BTN_FINISH);
+    EXPECT_TRUE(I.Process().WaitForExit(kStepTimeoutMs));
+  }
+  RemoveTree(Volume + "Program Files");
+}
+
 std::vector<std::string> CanaryDlls() {
   std::vector<std::string> Dlls;
   std::stringstream List(VELQUOR_CANARY_DLLS);

@@ -16,6 +16,22 @@ ensure_server() {
 }
 
 ensure_server || { echo "run-faults: cannot start the install server" >&2; exit 1; }
+
+# A volume of 4 MiB as drive T:, for the rows about room on disk, where the rig may mount one
+# (a tmpfs); without it those rows say so and are skipped.
+"$here/../../scripts/wine-run.sh" "$rig" --prepare || exit 1
+small="$(cd "$rig" && pwd)/small-volume"
+mkdir -p "$small"
+if mountpoint -q "$small" || mount -t tmpfs -o size=4m velquor-small "$small" 2>/dev/null; then
+  ln -sfn "$small" "$(cd "$rig" && pwd)/prefix/dosdevices/t:"
+  export VELQUOR_SMALL_VOLUME='T:\'
+fi
+unmount_small() {
+  rm -f "$(cd "$rig" && pwd)/prefix/dosdevices/t:"
+  mountpoint -q "$small" && umount "$small"
+}
+trap unmount_small EXIT
+
 "$here/../e2e/run-e2e.sh" "$rig" "$driver" "$shots" "$@"
 status=$?
 # The server removes its port file as it ends; give the last row's shutdown time to finish.

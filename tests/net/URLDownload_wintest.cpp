@@ -358,7 +358,7 @@ TEST_F(URLDownloadTest, AnExpectedDigestDecidesWhetherTheBodyReplacesTheTarget) 
     Checked->URL = URL;
     Checked->ExpectedDigest = Matches ? Right : Wrong;
     EXPECT_EQ(Checked->Download(Local), Matches);
-    EXPECT_EQ(Checked->DigestMismatch(), !Matches);
+    EXPECT_EQ(Checked->Damaged(), !Matches);
     EXPECT_EQ(Checked->Digest(), Right);
     EXPECT_TRUE(ReadBytes(Local) == (Matches ? Bytes : std::string(kOldVersion)));
   }

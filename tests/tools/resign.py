@@ -1,8 +1,9 @@
 """Releases the publishing tool would not make: a published install.inf with its [info] version
 replaced or dropped, signed again with a given key. The suites serve them as an older release, a
-manifest without a version, or another vendor's record.
+manifest without a version, another vendor's record, or a release published before sizes.
 
-    resign.py KEY MANIFEST OUTDIR NAME=VERSION ...   (NAME= drops the version)
+    resign.py KEY MANIFEST OUTDIR NAME=VERSION ...   (NAME= drops the version; a NAME starting
+                                                      with "nosize" drops the [size] section)
 
 writes OUTDIR/NAME.inf and OUTDIR/NAME.inf.sig for each."""
 
@@ -28,6 +29,8 @@ def main(key_path, manifest_path, out, *releases):
         name, version = release.split("=", 1)
         data = without.replace(b"[info]\r\n", b"[info]\r\nversion=" + version.encode("cp949")
                                + b"\r\n", 1) if version else without
+        if name.startswith("nosize"):
+            data = re.sub(rb"(?ims)^\[size\]\r\n.*?(?=^\[|\Z)", b"", data)
         Path(out, name + ".inf").write_bytes(data)
         Path(out, name + ".inf.sig").write_bytes(tool.sign(key, data))
 
