@@ -6,7 +6,7 @@
 
 #include "app/Application.h"
 #include "engine/InstallManager.h"
-#include "engine/InstalledList.h"
+#include "engine/ProductFiles.h"
 #include "engine/Removal.h"
 #include "engine/RemovalPlan.h"
 #include "win32/CheckedFile.h"
@@ -22,8 +22,6 @@ constexpr wchar_t kCaption[] = L"Velquor 매니저";
 constexpr wchar_t kWizardClass[] = L"TInstForm";
 // How long the copy waits for the uninstaller that started it to end before it removes its file.
 constexpr DWORD kParentGoneMs = 30000;
-// The image is the installer itself: far below this.
-constexpr std::size_t kMaxImageSize = 64 << 20;
 
 void Say(bool Quiet, std::string_view Utf8, UINT Icon) {
   if (!Quiet)

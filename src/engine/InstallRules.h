@@ -16,9 +16,6 @@
 // with or without an extension). The canonical full path is checked by the caller as well.
 bool IsInstallablePath(std::u16string_view LocalPath);
 
-// install.inf is read into memory whole: a longer one is refused as damaged, unread.
-inline constexpr std::size_t kMaxManifestSize = 4 << 20;
-
 // One file of a run as the room it needs sees it: its length and that of the copy it replaces
 // (0 when there is none).
 struct TFileRoom {

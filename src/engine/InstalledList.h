@@ -7,8 +7,7 @@
 #include <string_view>
 #include <vector>
 
-inline constexpr std::string_view kListName = "install.lst";
-inline constexpr std::string_view kUninstallerName = "VelquorManager_Uninstall.exe";
+#include "engine/ProductFiles.h"
 
 // The paths of the list's text in their order: lines split at LF with a CR before it dropped,
 // empty lines skipped, a UTF-8 byte-order mark at the start ignored (an editor may add one).

@@ -4,7 +4,6 @@
 
 #include <optional>
 
-#include "engine/InstallRules.h"
 #include "engine/Integrity.h"
 #include "engine/Manifest.h"
 #include "win32/Cng.h"
@@ -16,8 +15,6 @@
 namespace {
 
 constexpr std::string_view kVersionValue = "Version";
-constexpr std::string_view kPairManifest = "install.inf";
-constexpr std::string_view kPairSignature = "install.inf.sig";
 constexpr REGSAM kView = KEY_WOW64_64KEY;
 
 TInstalledBound BoundOf(std::string_view Text) {
@@ -52,7 +49,7 @@ TInstalledBound RecordBound(const std::string& InstallDir, const TEcdsaP256Publi
       break;
   }
   // An earlier build's pair: the manifest and, beside it, its signature.
-  const std::string Manifest = InstallDir + std::string(kPairManifest);
+  const std::string Manifest = InstallDir + std::string(kManifestName);
   switch (ReadWholeFile(AnsiToWide(Manifest), kMaxRecordSize, Bytes, &Held)) {
     case TFileRead::Missing:
       return {};
@@ -65,7 +62,7 @@ TInstalledBound RecordBound(const std::string& InstallDir, const TEcdsaP256Publi
   std::string Signature;
   // Read whole when too long as well: such a signature only fails to verify.
   constexpr std::size_t kMaxSignatureSize = 4096;
-  switch (ReadWholeFile(AnsiToWide(InstallDir + std::string(kPairSignature)), kMaxSignatureSize,
+  switch (ReadWholeFile(AnsiToWide(InstallDir + std::string(kSignatureName)), kMaxSignatureSize,
                         Signature, &HeldSignature)) {
     case TFileRead::Failed:
       return Unreadable;

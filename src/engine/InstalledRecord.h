@@ -9,10 +9,10 @@
 #include <string_view>
 
 #include "base/CryptoTypes.h"
+#include "engine/ProductFiles.h"
 #include "engine/Version.h"
 
 inline constexpr std::string_view kProductKey = "Software\\Harlune\\VelquorManager";
-inline constexpr std::string_view kRecordName = "install.rec";
 
 struct TInstalledBound {
   enum class TRead {

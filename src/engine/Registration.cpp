@@ -4,6 +4,7 @@
 
 #include "engine/InstalledList.h"
 #include "engine/InstalledRecord.h"
+#include "engine/ProductFiles.h"
 #include "win32/Registry.h"
 #include "win32/Text.h"
 
@@ -14,7 +15,6 @@ constexpr std::string_view kShortcutValue = "Shortcut";
 constexpr std::string_view kCompanyKey = "Software\\Harlune";
 constexpr std::string_view kDisplayName = "Velquor 매니저";  // UTF-8
 constexpr std::string_view kPublisher = "Harlune";
-constexpr std::string_view kProgramFile = "VelquorManager.exe";
 
 std::wstring Quoted(const std::string& Path) { return L"\"" + AnsiToWide(Path) + L"\""; }
 

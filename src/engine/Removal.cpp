@@ -4,10 +4,12 @@
 
 #include <vector>
 
+#include "base/Cp949.h"
 #include "engine/InstallManager.h"
 #include "engine/InstalledList.h"
 #include "engine/InstalledRecord.h"
 #include "engine/Manifest.h"
+#include "engine/ProductFiles.h"
 #include "engine/Registration.h"
 #include "net/BodySink.h"
 #include "net/dsInetUtils.h"
@@ -18,10 +20,6 @@
 
 namespace {
 
-constexpr std::string_view kProgramFile = "VelquorManager.exe";
-constexpr std::string_view kPairManifest = "install.inf";
-constexpr std::string_view kPairSignature = "install.inf.sig";
-constexpr std::size_t kMaxListSize = 64 << 20;
 constexpr std::size_t kMaxShortcutSize = 1 << 20;
 // How long the uninstaller that ran the removal may take to let go of its file.
 constexpr DWORD kUninstallerGoneMs = 5000;
@@ -67,10 +65,10 @@ TGone RemoveFile(const std::wstring& Path) {
 // What an earlier build installed, which kept no list: the files of its kept manifest and the
 // manifest itself with its signature.
 std::vector<std::string> ListOfEarlierBuild(const std::string& InstallDir) {
-  std::vector<std::string> Listed = {std::string(kPairManifest), std::string(kPairSignature)};
+  std::vector<std::string> Listed = {std::string(kManifestName), std::string(kSignatureName)};
   TManifest Kept;
   try {
-    LoadManifest(InstallDir + std::string(kPairManifest), Kept);
+    LoadManifest(InstallDir + std::string(kManifestName), Kept);
   } catch (const std::exception&) {
     return Listed;
   }
@@ -139,13 +137,13 @@ TRemovalOutcome RemoveProduct(const std::string& InstallDir, bool KeepUninstalle
     Outcome.AtRestart |= Gone == TGone::AtRestart;
     Outcome.Failed |= Gone == TGone::Failed;
   };
+  const auto Is = [](const std::wstring& Relative, std::string_view Name) {
+    return SameAsciiText<wchar_t>(Relative, Utf8ToWide(Name));
+  };
   for (const std::u16string& File : Plan.Files) {
     const std::wstring Relative = AsWide(File);
-    const bool IsList = CompareStringOrdinal(Relative.c_str(), -1, ListPath.c_str() + Dir.size(),
-                                             -1, TRUE) == CSTR_EQUAL;
-    const bool IsUninstaller =
-        CompareStringOrdinal(Relative.c_str(), -1, Uninstaller.c_str(), -1, TRUE) == CSTR_EQUAL;
-    if (IsList || (IsUninstaller && KeepUninstaller)) continue;
+    // The list goes last, and the uninstaller that runs this removal once it has ended.
+    if (Is(Relative, kListName) || (KeepUninstaller && Is(Relative, kUninstallerName))) continue;
     // The path rules passed; the full path must still lie inside.
     if (IsInsideFolder(Dir + Relative, Dir)) Note(RemoveFile(Dir + Relative));
   }

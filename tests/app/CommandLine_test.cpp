@@ -2,122 +2,82 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
-
 #include "PrintU16.h"
 
 namespace {
 
+using TArgs = std::vector<std::u16string>;
 using TCopyOf = std::optional<std::pair<std::uint64_t, std::uint64_t>>;
 
-struct TLineCase {
-  const char* Name;
-  std::vector<std::u16string> Arguments;
-  bool InstalledUninstaller;
-  bool Remove;
-  bool Quiet;
-  bool Valid;
-  TCopyOf CopyOf = std::nullopt;
-  friend void PrintTo(const TLineCase& c, std::ostream* os) {
-    for (const std::u16string& Argument : c.Arguments) *os << '"' << Printable(Argument) << "\" ";
-    *os << (c.InstalledUninstaller ? "(installed uninstaller)" : "(installer)");
-  }
-};
-
-class CommandLineRule : public testing::TestWithParam<TLineCase> {};
-
-TEST_P(CommandLineRule, ChecksRemovalSwitchesAndIgnoresTheInstallers) {
-  const TLineCase& c = GetParam();
-  const TCommandLine Line = ParseCommandLine(c.Arguments, c.InstalledUninstaller);
-  EXPECT_EQ(Line.Remove, c.Remove);
-  EXPECT_EQ(Line.Quiet, c.Quiet);
-  EXPECT_EQ(Line.Valid, c.Valid);
-  // A line that is not valid ends the run before its handles are used.
-  if (c.Valid) {
-    EXPECT_EQ(Line.CopyOf, c.CopyOf);
-  }
+std::string Shown(const TArgs& Arguments) {
+  std::string Text;
+  for (const std::u16string& Argument : Arguments) Text += '"' + Printable(Argument) + "\" ";
+  return Text;
 }
 
-const auto kCaseName = [](const auto& Info) { return std::string(Info.param.Name); };
-
-INSTANTIATE_TEST_SUITE_P(
-    Installer, CommandLineRule,
-    testing::Values(
-        TLineCase{"Nothing", {}, false, false, false, true},
-        TLineCase{
-            "IgnoresEverything", {u"/quiet", u"/S", u"setup", u""}, false, false, false, true},
-        TLineCase{
-            "Lookalikes",
-            {u"uninstall", u"/uninstaller", u"/uninstall:yes", u"/copyofx:1,2", u"\\uninstall"},
-            false,
-            false,
-            false,
-            true},
-        // Only ASCII letters fold: a dotted capital I does not make "uninstall".
-        TLineCase{"DottedCapitalI", {u"/un\u0130nstall"}, false, false, false, true}),
-    kCaseName);
-
-INSTANTIATE_TEST_SUITE_P(
-    Uninstall, CommandLineRule,
-    testing::Values(
-        TLineCase{"Slash", {u"/uninstall"}, false, true, false, true},
-        TLineCase{"AnyCaseRepeated",
-                  {u"/quiet", u"-UNINSTALL", u"/uninstall", u"-Quiet"},
-                  false,
-                  true,
-                  true,
-                  true},
-        TLineCase{"BareWord", {u"/uninstall", u"quiet"}, false, true, false, false},
-        TLineCase{"EmptyArgument", {u"/uninstall", u""}, false, true, false, false},
-        TLineCase{"SwitchCharacterAlone", {u"-", u"/uninstall"}, false, true, false, false},
-        TLineCase{"SwitchWithValue", {u"/uninstall", u"/uninstall:yes"}, false, true, false, false},
-        // Quiet holds on a bad line, so a deployment tool gets its code without a message box.
-        TLineCase{"QuietOnABadLine",
-                  {u"/uninstall", u"/quiet", u"/norestart"},
-                  false,
-                  true,
-                  true,
-                  false}),
-    kCaseName);
-
-INSTANTIATE_TEST_SUITE_P(
-    InstalledUninstaller, CommandLineRule,
-    testing::Values(TLineCase{"Nothing", {}, true, true, false, true},
-                    TLineCase{"Quiet", {u"/quiet", u"/uninstall"}, true, true, true, true},
-                    TLineCase{"BareWord", {u"setup"}, true, true, false, false},
-                    TLineCase{"UnknownSwitch", {u"-quiet", u"/x"}, true, true, true, false}),
-    kCaseName);
-
-INSTANTIATE_TEST_SUITE_P(
-    CopyOf, CommandLineRule,
-    testing::Values(
-        TLineCase{
-            "Hex", {u"-COPYOF:1a2B,ff", u"/quiet"}, false, true, true, true, {{0x1a2b, 0xff}}},
-        TLineCase{"SixteenDigits",
-                  {u"/copyof:FFFFFFFFFFFFFFFF,0000000000000001"},
-                  false,
-                  true,
-                  false,
-                  true,
-                  {{~std::uint64_t{0}, 1}}},
-        TLineCase{"RepeatedAlike",
-                  {u"/copyof:1,2", u"/uninstall", u"/copyof:1,2"},
-                  false,
-                  true,
-                  false,
-                  true,
-                  {{1, 2}}},
-        TLineCase{"RepeatedDiffering", {u"/copyof:1,2", u"/copyof:1,3"}, false, true, false, false},
-        TLineCase{"SeventeenDigits", {u"/copyof:10000000000000000,1"}, false, true, false, false},
-        TLineCase{"NoValues", {u"/copyof"}, false, true, false, false},
-        TLineCase{"OneValue", {u"/copyof:1"}, false, true, false, false},
-        TLineCase{"FirstEmpty", {u"/copyof:,1"}, false, true, false, false},
-        TLineCase{"SecondEmpty", {u"/copyof:1,"}, false, true, false, false},
-        TLineCase{"ThreeValues", {u"/copyof:1,2,3"}, false, true, false, false},
-        TLineCase{"HexPrefix", {u"/copyof:0x1,2"}, false, true, false, false},
-        TLineCase{"NotHex", {u"/copyof:g,-1"}, false, true, false, false},
-        TLineCase{"Blank", {u"/copyof: 1,2"}, false, true, false, false}),
-    kCaseName);
+// The installer ignores its whole command line; with removal asked for (by a switch, or by the
+// installed uninstaller's place) every argument must be one of its switches.
+TEST(CommandLine, ChecksRemovalSwitchesAndTheInstallerIgnoresItsLine) {
+  const struct {
+    TArgs Arguments;
+    bool InstalledUninstaller, Remove, Quiet;
+    TCopyOf CopyOf = std::nullopt;
+  } Valid[] = {
+      {{}, false, false, false},
+      {{u"/quiet", u"/S", u"setup", u""}, false, false, false},
+      {{u"uninstall", u"/uninstaller", u"/uninstall:yes", u"/copyofx:1,2", u"\\uninstall"},
+       false,
+       false,
+       false},
+      // Only ASCII letters fold: a dotted capital I does not make "uninstall".
+      {{u"/un\u0130nstall"}, false, false, false},
+      {{u"/uninstall"}, false, true, false},
+      {{u"/quiet", u"-UNINSTALL", u"/uninstall", u"-Quiet"}, false, true, true},
+      {{}, true, true, false},
+      {{u"/quiet", u"/uninstall"}, true, true, true},
+      {{u"-COPYOF:1a2B,ff", u"/quiet"}, false, true, true, {{0x1a2b, 0xff}}},
+      {{u"/copyof:FFFFFFFFFFFFFFFF,0000000000000001"}, false, true, false, {{~0ull, 1}}},
+      {{u"/copyof:1,2", u"/uninstall", u"/copyof:1,2"}, false, true, false, {{1, 2}}},
+  };
+  for (const auto& c : Valid) {
+    const TCommandLine Line = ParseCommandLine(c.Arguments, c.InstalledUninstaller);
+    SCOPED_TRACE(Shown(c.Arguments));
+    EXPECT_TRUE(Line.Valid);
+    EXPECT_EQ(Line.Remove, c.Remove);
+    EXPECT_EQ(Line.Quiet, c.Quiet);
+    EXPECT_EQ(Line.CopyOf, c.CopyOf);
+  }
+  // Quiet holds on a bad line, so a deployment tool gets its code without a message box.
+  const std::pair<TArgs, bool> Invalid[] = {
+      {{u"/uninstall", u"quiet"}, false},
+      {{u"/uninstall", u""}, false},
+      {{u"-", u"/uninstall"}, false},
+      {{u"/uninstall", u"/uninstall:yes"}, false},
+      {{u"/uninstall", u"/quiet", u"/norestart"}, true},
+      {{u"/copyof:1,2", u"/copyof:1,3"}, false},
+      {{u"/copyof:10000000000000000,1"}, false},
+      {{u"/copyof"}, false},
+      {{u"/copyof:1"}, false},
+      {{u"/copyof:,1"}, false},
+      {{u"/copyof:1,"}, false},
+      {{u"/copyof:1,2,3"}, false},
+      {{u"/copyof:0x1,2"}, false},
+      {{u"/copyof:g,-1"}, false},
+      {{u"/copyof: 1,2"}, false},
+  };
+  for (const auto& [Arguments, Quiet] : Invalid) {
+    const TCommandLine Line = ParseCommandLine(Arguments, false);
+    SCOPED_TRACE(Shown(Arguments));
+    EXPECT_FALSE(Line.Valid);
+    EXPECT_TRUE(Line.Remove);
+    EXPECT_EQ(Line.Quiet, Quiet);
+  }
+  // The installed uninstaller's line.
+  EXPECT_FALSE(ParseCommandLine({u"setup"}, true).Valid);
+  const TCommandLine Unknown = ParseCommandLine({u"-quiet", u"/x"}, true);
+  EXPECT_FALSE(Unknown.Valid);
+  EXPECT_TRUE(Unknown.Quiet);
+}
 
 // Split as every Windows program splits its command line, so that a quoted path or an argument
 // the uninstaller's caller built reaches the rules above as it was meant.

@@ -1,0 +1,169 @@
+// TInstallManager: what a run keeps beside the files it installs. The record of the release and
+// the bound it sets, the room the release needs, the list of everything installed, and once the
+// files are in, the uninstaller and the entry that lets Windows list and remove the product.
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "engine/InstallManager.h"
+#include "engine/InstalledList.h"
+#include "engine/InstalledRecord.h"
+#include "engine/ProductFiles.h"
+#include "engine/Registration.h"
+#include "net/BodySink.h"
+#include "net/dsInetUtils.h"
+#include "win32/FileSystem.h"
+#include "win32/RunningImage.h"
+#include "win32/Text.h"
+
+bool TInstallManager::StageRecord(TBodySink& Record, const std::string& Manifest) {
+  // Made for the record when missing: only administrators write there.
+  ForceDirectories(AnsiToWide(InstallDir));
+  const std::string Bytes = InstalledRecord(Manifest, Signature_);
+  if (Record.Open(AnsiToWide(InstallDir + std::string(kRecordName))) &&
+      Record.Write(Bytes.data(), static_cast<DWORD>(Bytes.size())) && Record.Hold())
+    return true;
+  using TKind = TInstallFailure::TKind;
+  Failure_ = {Record.DiskFull() ? TKind::DiskFull : TKind::Download, std::string(kRecordName), 0};
+  return false;
+}
+
+bool TInstallManager::NotOlderThanInstalled() {
+  // Only a verified manifest tells which release it is.
+  if (!PublicKey) return true;
+  const TInstalledBound Installed = ReadInstalledBound(InstallDir, *PublicKey);
+  using TRead = TInstalledBound::TRead;
+  if (Installed.Read == TRead::None) return true;
+  if (Installed.Read == TRead::Unreadable) {
+    // Whoever can keep the record from being read must not lift the bound by it.
+    Failure_ = {TInstallFailure::TKind::InstalledUnknown, "", 0};
+    return false;
+  }
+  const std::optional<TVersion> Offered = ParseVersion(Version);
+  if (Offered && *Offered >= Installed.Version) return true;
+  Failure_ = {TInstallFailure::TKind::Older, AnsiToUtf8(Version), 0};
+  return false;
+}
+
+bool TInstallManager::RoomForFiles() {
+  const std::vector<std::string> Listed = FilesOf({Files, LicFile, MsgFile});
+  const std::wstring Dir = AnsiToWide(InstallDir);
+  const auto SizeOf = [](const std::wstring& Path) -> std::uint64_t {
+    WIN32_FILE_ATTRIBUTE_DATA Data;
+    if (!GetFileAttributesExW(Path.c_str(), GetFileExInfoStandard, &Data)) return 0;
+    return (std::uint64_t{Data.nFileSizeHigh} << 32) | Data.nFileSizeLow;
+  };
+  std::vector<TFileRoom> Room;
+  std::uint64_t ListBytes = SizeOf(Dir + Utf8ToWide(kListName));
+  for (const std::string& Path : Listed) {
+    const std::optional<std::uint64_t> Size = SizeCheckOf(Sizes, Path, false).Size;
+    // Without every size there is nothing to go by: the run finds out as it goes, as before.
+    if (!Size) return true;
+    const std::wstring Local = WideLocalPath(Path);
+    Room.push_back({*Size, SizeOf(Dir + Local)});
+    ListBytes += Local.size() * 3 + 2;  // at most three bytes of UTF-8 a character, CR LF
+  }
+  // What the product keeps beside them; the record stands already.
+  const TFileHandle Image = OpenRunningImage();
+  LARGE_INTEGER ImageSize = {};
+  if (Image) GetFileSizeEx(Image.Get(), &ImageSize);
+  Room.push_back({ListBytes, SizeOf(Dir + Utf8ToWide(kListName))});
+  Room.push_back(
+      {static_cast<std::uint64_t>(ImageSize.QuadPart), SizeOf(Dir + Utf8ToWide(kUninstallerName))});
+  const std::optional<TVolumeRoom> Volume = VolumeRoomOf(Dir);
+  if (!Volume) return true;
+  const std::uint64_t Needed = RoomNeeded(Room, Volume->Cluster);
+  if (Needed <= Volume->Free) return true;
+  Failure_ = {TInstallFailure::TKind::NoRoom, ByteSizeText(Needed, ThousandSeparator_), 0, false,
+              ByteSizeText(Volume->Free, ThousandSeparator_)};
+  return false;
+}
+
+bool TInstallManager::KeepRecord(TBodySink& Record) {
+  using TKind = TInstallFailure::TKind;
+  // Any local account may hold the record open: it then stays as it was, and the bound below
+  // carries the release.
+  if (!Record.Commit() && !Record.TargetInUse()) {
+    Failure_ = {TKind::Download, std::string(kRecordName), 0};
+    return false;
+  }
+  // The bound runs with the record, ahead of the files: it only refuses older releases.
+  if (PublicKey && ParseVersion(Version) && !WriteInstalledBound(Version)) {
+    Failure_ = {TKind::InstalledUnknown, "", 0};
+    return false;
+  }
+  return true;
+}
+
+bool TInstallManager::KeepInstalledList() {
+  // Every file this run may install, so that a run that fails halfway is removable too; what
+  // earlier releases installed stays listed, as nothing removes it but the uninstaller.
+  std::vector<std::string> Added = FilesOf({Files, LicFile, MsgFile});
+  for (std::string& Path : Added) Path = WideToUtf8(WideLocalPath(Path));
+  std::erase_if(
+      Added, [](const std::string& Path) { return !IsInstallablePath(AsU16(Utf8ToWide(Path))); });
+  for (std::string_view Own : {kRecordName, kUninstallerName, kListName}) Added.emplace_back(Own);
+  // An earlier build's record of its release.
+  for (std::string_view Pair : {kManifestName, kSignatureName})
+    if (GetFileAttributesA((InstallDir + std::string(Pair)).c_str()) != INVALID_FILE_ATTRIBUTES)
+      Added.emplace_back(Pair);
+  std::string Text;
+  ReadWholeFile(AnsiToWide(InstallDir + std::string(kListName)), kMaxListSize, Text);
+  Installed_ = InstalledListUnion(ParseInstalledList(Text), Added);
+  return KeepFile(kListName, InstalledListText(Installed_));
+}
+
+bool TInstallManager::KeepFile(std::string_view Name, std::string_view Bytes) {
+  TBodySink Sink;
+  if (Sink.Open(AnsiToWide(InstallDir + std::string(Name))) &&
+      Sink.Write(Bytes.data(), static_cast<DWORD>(Bytes.size())) && Sink.Commit())
+    return true;
+  using TKind = TInstallFailure::TKind;
+  Failure_ = {Sink.TargetInUse() ? TKind::InUse
+              : Sink.DiskFull()  ? TKind::DiskFull
+                                 : TKind::Download,
+              std::string(Name), 0};
+  return false;
+}
+
+bool TInstallManager::RegisterInstallation() {
+  if (!KeepUninstaller()) return false;
+  std::uint64_t Size = 0;
+  for (const std::string& Path : Installed_) {
+    WIN32_FILE_ATTRIBUTE_DATA Data;
+    if (GetFileAttributesExW((AnsiToWide(InstallDir) + Utf8ToWide(Path)).c_str(),
+                             GetFileExInfoStandard, &Data))
+      Size += (static_cast<std::uint64_t>(Data.nFileSizeHigh) << 32) | Data.nFileSizeLow;
+  }
+  // An installation that Windows cannot list and remove is not complete.
+  if (WriteUninstallEntry({InstallDir, ParseVersion(Version) ? Version : "", Size})) return true;
+  Failure_ = {TInstallFailure::TKind::Unregistered, "", 0};
+  return false;
+}
+
+bool TInstallManager::KeepUninstaller() {
+  // The image this process runs, through its mapping: its path may have been refilled with
+  // another file since the elevation prompt showed this one.
+  const TFileHandle Image = OpenRunningImage();
+  // The installed uninstaller itself runs this update: it is in place already.
+  if (Image && IsInstalledFile(Image.Get(), InstallDir, kUninstallerName)) return true;
+  std::string Bytes;
+  if (Image && ReadToEnd(Image.Get(), kMaxImageSize, Bytes))
+    return KeepFile(kUninstallerName, Bytes);
+  Failure_ = {TInstallFailure::TKind::Download, std::string(kUninstallerName), 0};
+  return false;
+}
+
+void TInstallManager::RemoveMadeFolders(bool MadeParent, bool MadeInstallDir) {
+  const std::wstring Dir = AnsiToWide(InstallDir);
+  if (MadeInstallDir) RemoveDirectoryW(Dir.c_str());
+  if (MadeParent) RemoveDirectoryW(Dir.substr(0, Dir.find_last_of(L'\\', Dir.size() - 2)).c_str());
+}
+
+bool IsInstalledFile(HANDLE File, const std::string& InstallDir, std::string_view Name) {
+  const TFileHandle Installed(CreateFileA(
+      (InstallDir + std::string(Name)).c_str(), FILE_READ_ATTRIBUTES,
+      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr));
+  return Installed && SameFile(File, Installed.Get());
+}
