@@ -49,28 +49,23 @@ bool TInstallManager::NotOlderThanInstalled() {
 bool TInstallManager::RoomForFiles() {
   const std::vector<std::string> Listed = FilesOf({Files, LicFile, MsgFile});
   const std::wstring Dir = AnsiToWide(InstallDir);
-  const auto SizeOf = [](const std::wstring& Path) -> std::uint64_t {
-    WIN32_FILE_ATTRIBUTE_DATA Data;
-    if (!GetFileAttributesExW(Path.c_str(), GetFileExInfoStandard, &Data)) return 0;
-    return (std::uint64_t{Data.nFileSizeHigh} << 32) | Data.nFileSizeLow;
-  };
   std::vector<TFileRoom> Room;
-  std::uint64_t ListBytes = SizeOf(Dir + Utf8ToWide(kListName));
+  std::uint64_t ListBytes = FileSizeOf(Dir + Utf8ToWide(kListName));
   for (const std::string& Path : Listed) {
     const std::optional<std::uint64_t> Size = SizeCheckOf(Sizes, Path, false).Size;
     // Without every size there is nothing to go by: the run finds out as it goes, as before.
     if (!Size) return true;
     const std::wstring Local = WideLocalPath(Path);
-    Room.push_back({*Size, SizeOf(Dir + Local)});
+    Room.push_back({*Size, FileSizeOf(Dir + Local)});
     ListBytes += Local.size() * 3 + 2;  // at most three bytes of UTF-8 a character, CR LF
   }
   // What the product keeps beside them; the record stands already.
   const TFileHandle Image = OpenRunningImage();
   LARGE_INTEGER ImageSize = {};
   if (Image) GetFileSizeEx(Image.Get(), &ImageSize);
-  Room.push_back({ListBytes, SizeOf(Dir + Utf8ToWide(kListName))});
-  Room.push_back(
-      {static_cast<std::uint64_t>(ImageSize.QuadPart), SizeOf(Dir + Utf8ToWide(kUninstallerName))});
+  Room.push_back({ListBytes, FileSizeOf(Dir + Utf8ToWide(kListName))});
+  Room.push_back({static_cast<std::uint64_t>(ImageSize.QuadPart),
+                  FileSizeOf(Dir + Utf8ToWide(kUninstallerName))});
   const std::optional<TVolumeRoom> Volume = VolumeRoomOf(Dir);
   if (!Volume) return true;
   const std::uint64_t Needed = RoomNeeded(Room, Volume->Cluster);
@@ -130,12 +125,8 @@ bool TInstallManager::KeepFile(std::string_view Name, std::string_view Bytes) {
 bool TInstallManager::RegisterInstallation() {
   if (!KeepUninstaller()) return false;
   std::uint64_t Size = 0;
-  for (const std::string& Path : Installed_) {
-    WIN32_FILE_ATTRIBUTE_DATA Data;
-    if (GetFileAttributesExW((AnsiToWide(InstallDir) + Utf8ToWide(Path)).c_str(),
-                             GetFileExInfoStandard, &Data))
-      Size += (static_cast<std::uint64_t>(Data.nFileSizeHigh) << 32) | Data.nFileSizeLow;
-  }
+  for (const std::string& Path : Installed_)
+    Size += FileSizeOf(AnsiToWide(InstallDir) + Utf8ToWide(Path));
   // An installation that Windows cannot list and remove is not complete.
   if (WriteUninstallEntry({InstallDir, ParseVersion(Version) ? Version : "", Size})) return true;
   Failure_ = {TInstallFailure::TKind::Unregistered, "", 0};

@@ -5,6 +5,12 @@
 #include <algorithm>
 #include <utility>
 
+std::uint64_t FileSizeOf(const std::wstring& Path) {
+  WIN32_FILE_ATTRIBUTE_DATA Data;
+  if (!GetFileAttributesExW(Path.c_str(), GetFileExInfoStandard, &Data)) return 0;
+  return (std::uint64_t{Data.nFileSizeHigh} << 32) | Data.nFileSizeLow;
+}
+
 bool FolderExists(const std::wstring& Path) {
   const DWORD Attributes = GetFileAttributesW(Path.c_str());
   return Attributes != INVALID_FILE_ATTRIBUTES && (Attributes & FILE_ATTRIBUTE_DIRECTORY);

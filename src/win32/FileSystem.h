@@ -10,6 +10,9 @@
 
 #include "win32/Handle.h"
 
+// The length of the file at Path; 0 when there is none.
+std::uint64_t FileSizeOf(const std::wstring& Path);
+
 // Whether a folder stands at Path.
 bool FolderExists(const std::wstring& Path);
 

@@ -598,6 +598,7 @@ TEST_F(Installation, TheProductIsListedAndRemovedAsWindowsRemovesPrograms) {
     if (Yes) {
       const HWND Done = RemovalBox(L"Velquor 매니저를 제거했습니다.");
       ASSERT_NE(Done, nullptr);
+      SaveScreenshot(Done, ShotPath("removed.png"));
       Click(Control(Done, IDOK));
     }
     ASSERT_TRUE(Remove.WaitForExit(kInstallTimeoutMs));

@@ -16,6 +16,7 @@
 #include "engine/InstallManager.h"
 #include "engine/Registration.h"
 #include "engine/Removal.h"
+#include "shell/Shortcut.h"
 #include "net/InstallServer.h"
 #include "base/Error.h"
 #include "win32/Cng.h"
@@ -584,6 +585,7 @@ TEST_F(InstallManagerTest, ARemovalDeletesWhatWasInstalledAndNothingElse) {
     TRemovalOutcome Expected;
     std::set<std::string> Remaining;  // in the install folder afterwards
     std::vector<std::string> Untouched = {};
+    bool ShortcutStays = false;
   } const Cases[] = {
       {"an update that stopped publishing a file",
        [&] {
@@ -629,6 +631,16 @@ TEST_F(InstallManagerTest, ARemovalDeletesWhatWasInstalledAndNothingElse) {
        },
        {.NotInstalled = true},
        {}},
+      {"a shortcut that leads elsewhere",
+       [&] {
+         Install("[files]\r\n1=a.dll\r\n");
+         std::string Link;
+         CreateShortcut("C:\\Other\\VelquorManager.exe", slDesktop, "", "", "", "", Link);
+       },
+       {},
+       {},
+       {},
+       true},
   };
   for (const auto& c : Cases) {
     SCOPED_TRACE(c.Name);
@@ -642,6 +654,7 @@ TEST_F(InstallManagerTest, ARemovalDeletesWhatWasInstalledAndNothingElse) {
       for (const std::string& Name : NamesMatching(InstallDir + "*"))
         if (Name != "." && Name != "..") Left.insert(Name);
     EXPECT_EQ(Left, c.Remaining);
+    EXPECT_EQ(FileExistsA(DesktopLink()), c.ShortcutStays);
     for (const std::string& Path : c.Untouched) EXPECT_EQ(ReadBytes(Path), "untouched") << Path;
     EXPECT_EQ(UninstallValue("DisplayName"), "(none)");
     DeleteFileA(Outside.c_str());
