@@ -68,18 +68,27 @@ bool IsRedirection(const FILE_ATTRIBUTE_TAG_INFO& Info) {
          IsReparseTagNameSurrogate(Info.ReparseTag);
 }
 
-// The path a file is meant to have, as its final path shows it: the full path with its folder
-// in long form ("ADMINI~1" is not what a final path says). "" when it can't be formed.
+// The long form of an existing path ("ADMINI~1" is not what a final path says); "" when the
+// path does not exist.
+std::wstring LongPath(const std::wstring& Path) {
+  const DWORD Needed = GetLongPathNameW(Path.c_str(), nullptr, 0);
+  if (Needed == 0) return {};
+  std::wstring Long(Needed, L'\0');
+  const DWORD Length = GetLongPathNameW(Path.c_str(), Long.data(), Needed);
+  if (Length == 0 || Length >= Needed) return {};
+  Long.resize(Length);
+  return Long;
+}
+
+// The path a file or folder is meant to have, as its final path shows it: its full path in long
+// form, or, while it does not exist yet, its folder's. "" when it can't be formed.
 std::wstring MeantPath(const std::wstring& Path) {
   const std::wstring Full = FullPathName(Path);
+  if (std::wstring Long = LongPath(Full); !Long.empty()) return Long;
   const std::wstring Folder = FolderOf(Full);
   if (Folder.empty()) return {};
-  const DWORD Needed = GetLongPathNameW(Folder.c_str(), nullptr, 0);
-  if (Needed == 0) return Full;
-  std::wstring Long(Needed, L'\0');
-  const DWORD Length = GetLongPathNameW(Folder.c_str(), Long.data(), Needed);
-  if (Length == 0 || Length >= Needed) return Full;
-  Long.resize(Length);
+  std::wstring Long = LongPath(Folder);
+  if (Long.empty()) return Full;
   if (Long.back() != L'\\') Long += L'\\';
   return Long + Full.substr(Folder.size());
 }
