@@ -90,7 +90,7 @@ bool TURLDownload::Transfer(TBody& Body) {
     return false;
 
   std::optional<TSha256> Hash;
-  if (ExpectedDigest || HashBody) Hash.emplace();
+  if (ExpectedDigest) Hash.emplace();
   Buffer_.resize(kReadSize);
   Body_ = &Body;
   Hash_ = Hash ? &*Hash : nullptr;

@@ -66,8 +66,6 @@ class TURLDownload final : public IBindStatusCallback, public IHttpNegotiate {
   DWORD StallTimeoutMs = kStallTimeoutMs;
   // The SHA-256 the body must have: one with another digest is never moved into place.
   std::optional<TSha256Digest> ExpectedDigest;
-  // Hash the body as it streams in even without an expected digest (see Digest).
-  bool HashBody = false;
   // The body's length: a longer one is ended as soon as it passes it, a shorter one refused.
   std::optional<ULONGLONG> ExpectedSize;
 
@@ -105,8 +103,8 @@ class TURLDownload final : public IBindStatusCallback, public IHttpNegotiate {
   // True when the last body arrived whole and as expected but could not replace LocalFile
   // because another program holds it (net/BodySink.h IsTargetInUse).
   bool TargetInUse() const noexcept { return TargetInUse_; }
-  // The SHA-256 of the last body that arrived whole, when it was hashed (ExpectedDigest or
-  // HashBody); nothing otherwise.
+  // The SHA-256 of the last body that arrived whole, when it was hashed (ExpectedDigest);
+  // nothing otherwise.
   const std::optional<TSha256Digest>& Digest() const noexcept { return Digest_; }
 
   // IUnknown
