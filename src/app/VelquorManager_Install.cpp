@@ -16,6 +16,7 @@
 #include "app/fmMain.h"
 #include "engine/Integrity.h"
 #include "engine/RemovalPlan.h"
+#include "win32/RunningImage.h"
 #include "win32/SetupMutex.h"
 #include "win32/SystemLibrary.h"
 #include "win32/Text.h"
@@ -62,6 +63,10 @@ std::optional<int> RemovalAsked() {
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   MarkStartupPhase("main");
   HardenDllSearch();
+  // Before anything can change it: the file this process runs from, held and proven. Without it
+  // nothing is installed or copied (the run says why), since what would be copied as the
+  // uninstaller could be another program.
+  HoldRunningImage();
   // The key this build was made with (none: unsigned payloads install as before).
   SetManifestPublicKey(kManifestPublicKey);
   if (const std::optional<int> Removed = RemovalAsked()) return *Removed;

@@ -8,6 +8,7 @@
 #include "engine/ProductFiles.h"
 #include "engine/ProgressDisplay.h"
 #include "engine/Registration.h"
+#include "engine/Removal.h"
 #include "net/BodySink.h"
 #include "net/FileDigest.h"
 #include "net/dsInetUtils.h"
@@ -16,6 +17,7 @@
 #include "win32/Cng.h"
 #include "win32/FileSystem.h"
 #include "win32/Registry.h"
+#include "win32/RunningImage.h"
 #include "win32/Text.h"
 
 namespace {
@@ -51,6 +53,13 @@ TInstallManager::~TInstallManager() = default;
 bool TInstallManager::Run() {
   Failure_ = {};
   StartLeftoverSweep();
+  // What would become the uninstaller must be the program that runs: when that can't be proven,
+  // nothing is asked of the server and nothing is written.
+  if (!RunningImage()) {
+    Failure_ = {TInstallFailure::TKind::UnprovenImage, "", 0};
+    return false;
+  }
+  RemovePrivateLeftovers();
   return FetchManifest() && InstallFiles();
 }
 
@@ -81,7 +90,9 @@ bool TInstallManager::FetchManifest() {
     RemoveMadeFolders(MadeParent, MadeInstallDir);
     return false;
   }
-  return KeepRecord(Record) && KeepInstalledList();
+  if (!KeepRecord(Record) || !KeepInstalledList() || !KeepUninstaller()) return false;
+  KeepFilesAtRestart();
+  return true;
 }
 
 bool TInstallManager::SignatureHolds(const std::string& Manifest) {
@@ -170,8 +181,10 @@ void TInstallManager::ShowCounter(int Position, int Total) {
 bool TInstallManager::InstallFile(const std::string& RelativePath) {
   const std::wstring Local = WideLocalPath(RelativePath);
   const std::wstring LocalFile = AnsiToWide(InstallDir) + Local;
-  // A manifest entry must not write outside the install folder: nothing is requested for it.
-  if (!IsInstallablePath(AsU16(Local)) || !IsInsideFolder(LocalFile, AnsiToWide(InstallDir))) {
+  // A manifest entry must not write outside the install folder, nor over the product's own
+  // files however it names them: nothing is requested for it.
+  if (!IsInstallablePath(AsU16(Local)) || !IsInsideFolder(LocalFile, AnsiToWide(InstallDir)) ||
+      IsProductFile(LocalFile, AnsiToWide(InstallDir))) {
     Failure_ = {TInstallFailure::TKind::BadPath, AnsiToUtf8(RelativePath), 0};
     return false;
   }
@@ -200,6 +213,8 @@ bool TInstallManager::InstallFile(const std::string& RelativePath) {
       Failure_ = {TInstallFailure::TKind::DiskFull, AnsiToUtf8(RelativePath), 0};
     else if (File.TargetInUse())
       Failure_ = {TInstallFailure::TKind::InUse, AnsiToUtf8(RelativePath), 0};
+    else if (File.PathRefused())
+      Failure_ = {TInstallFailure::TKind::BadPath, AnsiToUtf8(RelativePath), 0};
     else
       FailDownload(RelativePath);
     return false;

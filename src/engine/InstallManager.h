@@ -96,10 +96,15 @@ class TInstallManager final : private TInstallSteps {
   // install.lst: the list already there and every file this run may install, before any is
   // requested; the cause set when it can't be written.
   bool KeepInstalledList();
-  // The running image as the uninstaller in the install folder; the cause set when it can't be.
+  // The running image, as held since start-up, as the uninstaller in the install folder (one that
+  // a program holds is replaced at the restart); the cause set when it can't be.
   bool KeepUninstaller();
-  // Bytes written to Name in the install folder as a download lands; the cause set when not.
-  bool KeepFile(std::string_view Name, std::string_view Bytes);
+  // What a removal left to be deleted at the restart on this product's paths is cancelled, so
+  // the restart does not take the files this run installs. Never ends the run.
+  void KeepFilesAtRestart();
+  // Bytes written to Name in the install folder as a download lands, open to whom AccessOf(Name)
+  // says; the cause set when not.
+  bool KeepFile(std::string_view Name, std::string_view Bytes, bool AtRestartWhenInUse = false);
   // After a refusal: the install folder and its parent, when this run made them and they are
   // empty again.
   void RemoveMadeFolders(bool MadeParent, bool MadeInstallDir);
@@ -126,6 +131,9 @@ class TInstallManager final : private TInstallSteps {
 std::string InstallFolder();
 // Whether File is the file Name in InstallDir, compared as files (volume and index), not by path.
 bool IsInstalledFile(HANDLE File, const std::string& InstallDir, std::string_view Name);
+// Whether Path, however written (other letter cases, trailing dots, "." segments, a short name),
+// is one of the product's own files in InstallDir (engine/ProductFiles.h kOwnFiles).
+bool IsProductFile(const std::wstring& Path, const std::wstring& InstallDir);
 // "ProgramFilesDir" under HKEY_LOCAL_MACHINE, opened for reading only; "" when the key or the
 // value can't be read. Raises EInstallerError for a value that is not a string.
 std::string GetProgramFilesDir();

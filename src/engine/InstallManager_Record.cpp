@@ -5,12 +5,14 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <unordered_set>
 
 #include "engine/InstallManager.h"
 #include "engine/InstalledList.h"
 #include "engine/InstalledRecord.h"
 #include "engine/ProductFiles.h"
 #include "engine/Registration.h"
+#include "engine/RestartOperations.h"
 #include "net/BodySink.h"
 #include "net/dsInetUtils.h"
 #include "win32/FileSystem.h"
@@ -21,7 +23,7 @@ bool TInstallManager::StageRecord(TBodySink& Record, const std::string& Manifest
   // Made for the record when missing: only administrators write there.
   ForceDirectories(AnsiToWide(InstallDir));
   const std::string Bytes = InstalledRecord(Manifest, Signature_);
-  if (Record.Open(AnsiToWide(InstallDir + std::string(kRecordName))) &&
+  if (Record.Open(AnsiToWide(InstallDir + std::string(kRecordName)), AccessOf(kRecordName)) &&
       Record.Write(Bytes.data(), static_cast<DWORD>(Bytes.size())) && Record.Hold())
     return true;
   using TKind = TInstallFailure::TKind;
@@ -60,9 +62,8 @@ bool TInstallManager::RoomForFiles() {
     ListBytes += Local.size() * 3 + 2;  // at most three bytes of UTF-8 a character, CR LF
   }
   // What the product keeps beside them; the record stands already.
-  const TFileHandle Image = OpenRunningImage();
   LARGE_INTEGER ImageSize = {};
-  if (Image) GetFileSizeEx(Image.Get(), &ImageSize);
+  if (RunningImage()) GetFileSizeEx(RunningImage(), &ImageSize);
   Room.push_back({ListBytes, FileSizeOf(Dir + Utf8ToWide(kListName))});
   Room.push_back({static_cast<std::uint64_t>(ImageSize.QuadPart),
                   FileSizeOf(Dir + Utf8ToWide(kUninstallerName))});
@@ -103,16 +104,25 @@ bool TInstallManager::KeepInstalledList() {
   for (std::string_view Pair : {kManifestName, kSignatureName})
     if (GetFileAttributesA((InstallDir + std::string(Pair)).c_str()) != INVALID_FILE_ATTRIBUTES)
       Added.emplace_back(Pair);
+  // Read whole, or not at all: a list that lost the files of earlier releases could no longer
+  // remove them.
   std::string Text;
-  ReadWholeFile(AnsiToWide(InstallDir + std::string(kListName)), kMaxListSize, Text);
+  if (ReadWholeFile(AnsiToWide(InstallDir + std::string(kListName)), kMaxListSize, Text) ==
+      TFileRead::Failed) {
+    const bool Held = GetLastError() == ERROR_SHARING_VIOLATION;
+    using TKind = TInstallFailure::TKind;
+    Failure_ = {Held ? TKind::InUse : TKind::Download, std::string(kListName), 0};
+    return false;
+  }
   Installed_ = InstalledListUnion(ParseInstalledList(Text), Added);
   return KeepFile(kListName, InstalledListText(Installed_));
 }
 
-bool TInstallManager::KeepFile(std::string_view Name, std::string_view Bytes) {
+bool TInstallManager::KeepFile(std::string_view Name, std::string_view Bytes,
+                               bool AtRestartWhenInUse) {
   TBodySink Sink;
-  if (Sink.Open(AnsiToWide(InstallDir + std::string(Name))) &&
-      Sink.Write(Bytes.data(), static_cast<DWORD>(Bytes.size())) && Sink.Commit())
+  if (Sink.Open(AnsiToWide(InstallDir + std::string(Name)), AccessOf(Name)) &&
+      Sink.Write(Bytes.data(), static_cast<DWORD>(Bytes.size())) && Sink.Commit(AtRestartWhenInUse))
     return true;
   using TKind = TInstallFailure::TKind;
   Failure_ = {Sink.TargetInUse() ? TKind::InUse
@@ -123,7 +133,6 @@ bool TInstallManager::KeepFile(std::string_view Name, std::string_view Bytes) {
 }
 
 bool TInstallManager::RegisterInstallation() {
-  if (!KeepUninstaller()) return false;
   std::uint64_t Size = 0;
   for (const std::string& Path : Installed_)
     Size += FileSizeOf(AnsiToWide(InstallDir) + Utf8ToWide(Path));
@@ -134,16 +143,37 @@ bool TInstallManager::RegisterInstallation() {
 }
 
 bool TInstallManager::KeepUninstaller() {
-  // The image this process runs, through its mapping: its path may have been refilled with
-  // another file since the elevation prompt showed this one.
-  const TFileHandle Image = OpenRunningImage();
+  // The image this process runs, as held since start-up: its path may have been refilled with
+  // another file since the elevation prompt showed this one, its held file cannot.
+  const HANDLE Image = RunningImage();
   // The installed uninstaller itself runs this update: it is in place already.
-  if (Image && IsInstalledFile(Image.Get(), InstallDir, kUninstallerName)) return true;
+  if (Image && IsInstalledFile(Image, InstallDir, kUninstallerName)) return true;
   std::string Bytes;
-  if (Image && ReadToEnd(Image.Get(), kMaxImageSize, Bytes))
-    return KeepFile(kUninstallerName, Bytes);
-  Failure_ = {TInstallFailure::TKind::Download, std::string(kUninstallerName), 0};
-  return false;
+  if (!ReadRunningImage(Bytes, kMaxImageSize)) {
+    Failure_ = {TInstallFailure::TKind::Download, std::string(kUninstallerName), 0};
+    return false;
+  }
+  // Users may run the uninstaller, so any of them can hold it: the old one then serves until the
+  // restart replaces it.
+  return KeepFile(kUninstallerName, Bytes, true);
+}
+
+void TInstallManager::KeepFilesAtRestart() {
+  // A removal marks a file it could not delete by its own path; this run's file of that path
+  // must not go when the computer restarts. Both forms of the folder: either may be marked.
+  const std::wstring Dir = AnsiToWide(InstallDir);
+  std::unordered_set<std::wstring> Paths;
+  std::vector<std::string> Ours = FilesOf({Files, LicFile, MsgFile});
+  for (std::string_view Own : kOwnFiles) Ours.emplace_back(Own);
+  for (const std::wstring& Form : {LongPathForm(Dir), ShortPathForm(Dir)}) {
+    if (Form.empty()) continue;
+    for (const std::string& Path : Ours)
+      if (const std::wstring Full = FullPathName(Form + WideLocalPath(Path)); !Full.empty())
+        Paths.insert(UpperCase(Full));
+  }
+  CancelRestartDeletions([&](std::u16string_view Path) {
+    return Paths.contains(UpperCase(std::wstring(AsWide(Path))));
+  });
 }
 
 void TInstallManager::RemoveMadeFolders(bool MadeParent, bool MadeInstallDir) {
@@ -152,9 +182,31 @@ void TInstallManager::RemoveMadeFolders(bool MadeParent, bool MadeInstallDir) {
   if (MadeParent) RemoveDirectoryW(Dir.substr(0, Dir.find_last_of(L'\\', Dir.size() - 2)).c_str());
 }
 
+bool IsProductFile(const std::wstring& Path, const std::wstring& InstallDir) {
+  const std::wstring Full = FullPathName(Path), Dir = FullPathName(InstallDir);
+  if (Full.size() <= Dir.size() || Dir.back() != L'\\' ||
+      CompareStringOrdinal(Full.c_str(), static_cast<int>(Dir.size()), Dir.c_str(),
+                           static_cast<int>(Dir.size()), TRUE) != CSTR_EQUAL)
+    return false;
+  // The product keeps its files at the top of the folder.
+  const std::wstring Name = Full.substr(Dir.size());
+  if (Name.find(L'\\') != std::wstring::npos) return false;
+  for (std::string_view Own : kOwnFiles)
+    if (CompareStringOrdinal(Name.c_str(), -1, Utf8ToWide(Own).c_str(), -1, TRUE) == CSTR_EQUAL)
+      return true;
+  // A short name ("INSTAL~1.LST") names its file only on disk: there the two are compared as
+  // files. Every short name has a tilde.
+  if (Name.find(L'~') == std::wstring::npos) return false;
+  const TFileHandle Listed = OpenForComparing(Full);
+  if (!Listed) return false;
+  for (std::string_view Own : kOwnFiles) {
+    const TFileHandle File = OpenForComparing(Dir + Utf8ToWide(Own));
+    if (File && SameFile(Listed.Get(), File.Get())) return true;
+  }
+  return false;
+}
+
 bool IsInstalledFile(HANDLE File, const std::string& InstallDir, std::string_view Name) {
-  const TFileHandle Installed(CreateFileA(
-      (InstallDir + std::string(Name)).c_str(), FILE_READ_ATTRIBUTES,
-      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr));
+  const TFileHandle Installed = OpenForComparing(AnsiToWide(InstallDir + std::string(Name)));
   return Installed && SameFile(File, Installed.Get());
 }

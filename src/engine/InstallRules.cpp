@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "base/Cp949.h"
+#include "engine/ProductFiles.h"
 
 namespace {
 
@@ -23,6 +24,16 @@ bool IsParentSegment(std::u16string_view Segment) {
   size_t Dots = 0;
   for (char16_t c : Segment) Dots += c == u'.';
   return Dots >= 2;
+}
+
+// "install.lst." and "install.lst " are install.lst to Windows: the product's own files must not
+// be reachable under a name that only looks like another.
+bool StripsToOwnFile(std::u16string_view Segment) {
+  const std::u16string_view Name = Trimmed(Segment);
+  if (Name.size() == Segment.size()) return false;
+  for (std::string_view Own : kOwnFiles)
+    if (SameAsciiText<char16_t>(Name, std::u16string(Own.begin(), Own.end()))) return true;
+  return false;
 }
 
 bool IsDeviceName(std::u16string_view Segment) {
@@ -54,7 +65,7 @@ bool IsInstallablePath(std::u16string_view LocalPath) {
   for (;;) {
     const size_t End = LocalPath.find_first_of(u"\\/", Start);
     const std::u16string_view Segment = LocalPath.substr(Start, End - Start);
-    if (IsParentSegment(Segment) || IsDeviceName(Segment)) return false;
+    if (IsParentSegment(Segment) || IsDeviceName(Segment) || StripsToOwnFile(Segment)) return false;
     if (End == std::u16string_view::npos) return true;
     Start = End + 1;
   }
@@ -123,6 +134,8 @@ std::string FailureText(const TInstallFailure& Failure) {
       return "디스크 공간이 부족합니다: " + Failure.Path + " 필요, " + Failure.Room + " 남음";
     case TKind::DiskFull:
       return "디스크 공간이 부족합니다: " + Failure.Path;
+    case TKind::UnprovenImage:
+      return "설치 프로그램 파일을 확인하지 못했습니다.";
   }
   return {};
 }

@@ -13,7 +13,9 @@
 // no ".." segment (Windows drops a segment's trailing dots and blanks, so "..." and ".. " count),
 // no ":" (drives, alternate data streams), no leading "\\" pair, no control character or any of
 // <>"|?*, and no segment that is a reserved device name (CON, PRN, AUX, NUL, COM1-9, LPT1-9,
-// with or without an extension). The canonical full path is checked by the caller as well.
+// with or without an extension), and no segment that Windows would strip of its trailing dots or
+// blanks to one of the product's own names (engine/ProductFiles.h). The canonical full path is
+// checked by the caller as well.
 bool IsInstallablePath(std::u16string_view LocalPath);
 
 // One file of a run as the room it needs sees it: its length and that of the copy it replaces
@@ -49,6 +51,7 @@ struct TInstallFailure {
     Unregistered,      // the entry that lets Windows remove it could not be written
     NoRoom,            // Path: the room needed, Room: the room left (both as the size label says)
     DiskFull,          // the disk filled up while Path was written
+    UnprovenImage,     // the installer's own file could not be held and proven
   };
   TKind Kind = TKind::None;
   std::string Path;       // for Older, the version text offered ("" when the manifest gives none)

@@ -82,7 +82,15 @@ std::string KeptShortcutPath() {
 
 bool RemoveProductKey() {
   const LONG Status = DeleteRegTree(HKEY_LOCAL_MACHINE, std::string(kProductKey), kView);
-  // The company's key goes only when nothing else of it is left.
-  RegDeleteKeyExA(HKEY_LOCAL_MACHINE, std::string(kCompanyKey).c_str(), kView, 0);
+  // The company's key goes only when nothing else of it is left: deleting a key takes its values
+  // with it, and another product of the company may keep some there.
+  const TRegKey Company =
+      OpenRegKey(HKEY_LOCAL_MACHINE, std::string(kCompanyKey), KEY_QUERY_VALUE | kView);
+  DWORD SubKeys = 1, Values = 1;
+  if (Company &&
+      RegQueryInfoKeyA(Company.Get(), nullptr, nullptr, nullptr, &SubKeys, nullptr, nullptr,
+                       &Values, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+      SubKeys == 0 && Values == 0)
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, std::string(kCompanyKey).c_str(), kView, 0);
   return Status == ERROR_SUCCESS || Status == ERROR_FILE_NOT_FOUND;
 }

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <set>
 #include <vector>
 
 #include "base/Cp949.h"
@@ -11,6 +12,7 @@
 #include "engine/Manifest.h"
 #include "engine/ProductFiles.h"
 #include "engine/Registration.h"
+#include "engine/RestartOperations.h"
 #include "net/BodySink.h"
 #include "net/dsInetUtils.h"
 #include "shell/Shortcut.h"
@@ -56,6 +58,35 @@ TGone RemoveFile(const std::wstring& Path) {
     if (File.Rename(Aside)) {
       File.Close();
       return DeleteAtRestart(Aside) ? TGone::AtRestart : TGone::Failed;
+    }
+  }
+  File.Close();
+  return DeleteAtRestart(Path) ? TGone::AtRestart : TGone::Failed;
+}
+
+// The uninstaller that runs this removal cannot be deleted while it runs, but renamed: aside
+// under a temporary body's name, to be deleted once it has ended. Held by another program, it
+// goes at the restart.
+TGone SetAside(const std::wstring& Path, std::wstring& Aside) {
+  Aside.clear();
+  TCheckedFile File = TCheckedFile::OpenExisting(Path, 0);
+  switch (File.Result()) {
+    case TCheckedFile::TOpen::Missing:
+      return TGone::Removed;
+    case TCheckedFile::TOpen::Elsewhere:
+      return TGone::Stays;
+    case TCheckedFile::TOpen::Failed:
+      if (File.Error() == ERROR_SHARING_VIOLATION || File.Error() == ERROR_LOCK_VIOLATION)
+        return DeleteAtRestart(Path) ? TGone::AtRestart : TGone::Failed;
+      return TGone::Failed;
+    case TCheckedFile::TOpen::Opened:
+      break;
+  }
+  for (int Try = 0; Try < 8; ++Try) {
+    const std::wstring Name = FolderOf(Path) + RandomFileName(L"~vq", L".tmp", 4);
+    if (File.Rename(Name)) {
+      Aside = Name;
+      return TGone::Removed;
     }
   }
   File.Close();
@@ -108,9 +139,12 @@ void RemoveInstallFolder(const std::wstring& Dir) {
   RemoveDirectoryW(Dir.substr(0, Dir.find_last_of(L'\\', Dir.size() - 2)).c_str());
 }
 
+// The files the product keeps beside what it installed, but for its list and its uninstaller.
+constexpr std::string_view kRecords[] = {kRecordName, kManifestName, kSignatureName};
+
 }  // namespace
 
-TRemovalOutcome RemoveProduct(const std::string& InstallDir, bool KeepUninstaller) {
+TRemovalOutcome RemoveProduct(const std::string& InstallDir, std::wstring* UninstallerAside) {
   TRemovalOutcome Outcome;
   const std::wstring Dir = AnsiToWide(InstallDir);
   const std::wstring ListPath = Dir + Utf8ToWide(kListName);
@@ -132,20 +166,15 @@ TRemovalOutcome RemoveProduct(const std::string& InstallDir, bool KeepUninstalle
        List == TFileRead::Read ? ParseInstalledList(Text) : ListOfEarlierBuild(InstallDir))
     Listed.push_back(AsU16(Utf8ToWide(Path)));
   const TRemovalPlan Plan = PlanRemoval(Listed);
-  const std::wstring Uninstaller = Utf8ToWide(kUninstallerName);
   const auto Note = [&](TGone Gone) {
     Outcome.AtRestart |= Gone == TGone::AtRestart;
     Outcome.Failed |= Gone == TGone::Failed;
   };
-  const auto Is = [](const std::wstring& Relative, std::string_view Name) {
-    return SameAsciiText<wchar_t>(Relative, Utf8ToWide(Name));
-  };
   for (const std::u16string& File : Plan.Files) {
-    const std::wstring Relative = AsWide(File);
-    // The list goes last, and the uninstaller that runs this removal once it has ended.
-    if (Is(Relative, kListName) || (KeepUninstaller && Is(Relative, kUninstallerName))) continue;
-    // The path rules passed; the full path must still lie inside.
-    if (IsInsideFolder(Dir + Relative, Dir)) Note(RemoveFile(Dir + Relative));
+    const std::wstring Path = Dir + AsWide(File);
+    // The path rules passed; the full path must still lie inside. The product's own files go
+    // after all others, however the list names them: the list must outlive every file it names.
+    if (IsInsideFolder(Path, Dir) && !IsProductFile(Path, Dir)) Note(RemoveFile(Path));
   }
   // The bodies a killed run left where the product's files were.
   std::vector<std::wstring> Folders = {Dir};
@@ -160,29 +189,63 @@ TRemovalOutcome RemoveProduct(const std::string& InstallDir, bool KeepUninstalle
   }
   // A removal that could not finish stays removable: its list and its entry are kept.
   if (Outcome.Failed) return Outcome;
+  for (std::string_view Record : kRecords) Note(RemoveFile(Dir + Utf8ToWide(Record)));
+  const std::wstring Uninstaller = Dir + Utf8ToWide(kUninstallerName);
+  Note(UninstallerAside ? SetAside(Uninstaller, *UninstallerAside) : RemoveFile(Uninstaller));
+  if (Outcome.Failed) return Outcome;
   Note(RemoveFile(ListPath));
   for (const std::u16string& Folder : Plan.Folders)
-    RemoveDirectoryW((Dir + AsWide(Folder)).c_str());
-  if (!KeepUninstaller) RemoveInstallFolder(Dir);
+    RemoveDirectoryW(ExtendedPath(Dir + AsWide(Folder)).c_str());
+  if (!UninstallerAside || UninstallerAside->empty()) RemoveInstallFolder(Dir);
   RemoveShortcut(InstallDir);
   Outcome.Failed |= !RemoveProductKey();
   Outcome.Failed |= !RemoveUninstallEntry();
+  const std::wstring Aside = UninstallerAside ? *UninstallerAside : std::wstring();
   Outcome.FolderKept =
-      FolderExists(Dir) && HoldsAnythingBut(Dir, KeepUninstaller ? Uninstaller : L"");
+      FolderExists(Dir) && HoldsAnythingBut(Dir, Aside.substr(Aside.find_last_of(L'\\') + 1));
   return Outcome;
 }
 
-void RemoveUninstallerAfterwards(const std::string& InstallDir) {
-  const std::wstring Dir = AnsiToWide(InstallDir);
-  const std::wstring Path = Dir + Utf8ToWide(kUninstallerName);
-  for (DWORD Waited = 0;; Waited += kRetryMs) {
-    TCheckedFile File = TCheckedFile::OpenExisting(Path, 0);
+void RemoveUninstallerAfterwards(const std::string& InstallDir, const std::wstring& Aside) {
+  for (DWORD Waited = 0; !Aside.empty(); Waited += kRetryMs) {
+    TCheckedFile File = TCheckedFile::OpenExisting(Aside, 0);
     if (File.Result() == TCheckedFile::TOpen::Missing || (File && File.Delete())) break;
     if (Waited >= kUninstallerGoneMs) {
-      DeleteAtRestart(Path);
+      DeleteAtRestart(Aside);
       break;
     }
     Sleep(kRetryMs);
   }
-  RemoveInstallFolder(Dir);
+  RemoveInstallFolder(AnsiToWide(InstallDir));
+}
+
+void RemovePrivateLeftovers() {
+  const std::wstring Root = UpperCase(PrivateFoldersRoot());
+  if (Root.empty()) return;
+  // The folder of a restart deletion under the root, when its name has the private form.
+  const auto PrivateFolderOf = [&](std::u16string_view Deleted) {
+    const std::wstring Path = UpperCase(std::wstring(AsWide(Deleted)));
+    if (!Path.starts_with(Root)) return std::wstring();
+    const std::wstring Folder = Path.substr(0, Path.find(L'\\', Root.size()));
+    return IsPrivateFolderName(std::wstring_view(Folder).substr(Root.size())) ? Folder
+                                                                              : std::wstring();
+  };
+  // Only an administrator can have marked these for the restart: they are the folders the
+  // installed uninstaller made for its copies, and no user may take one's name before the
+  // restart once it is gone.
+  std::set<std::wstring> Marked;
+  for (const std::u16string& Deleted : RestartDeletions())
+    if (std::wstring Folder = PrivateFolderOf(Deleted); !Folder.empty()) Marked.insert(Folder);
+  std::set<std::wstring> Gone;
+  for (const std::wstring& Folder : Marked) {
+    TCheckedFile Copy =
+        TCheckedFile::OpenExisting(Folder + L'\\' + Utf8ToWide(kUninstallerName), 0);
+    Copy.Delete();
+    Copy.Close();
+    RemoveDirectoryW(Folder.c_str());
+    if (!FolderExists(Folder)) Gone.insert(Folder);
+  }
+  if (!Gone.empty())
+    CancelRestartDeletions(
+        [&](std::u16string_view Deleted) { return Gone.contains(PrivateFolderOf(Deleted)); });
 }

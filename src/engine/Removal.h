@@ -10,11 +10,17 @@
 
 #include "engine/RemovalPlan.h"
 
-// Removes the installation in InstallDir (ANSI, ending in a backslash). With KeepUninstaller
-// the uninstaller's own file stays (the removal runs it: its caller deletes it last).
-TRemovalOutcome RemoveProduct(const std::string& InstallDir, bool KeepUninstaller);
+// Removes the installation in InstallDir (ANSI, ending in a backslash). With UninstallerAside,
+// the uninstaller runs this removal and can't be deleted yet: it is renamed aside, its new path
+// stored there (or "" when nothing was set aside), for its caller to delete last.
+TRemovalOutcome RemoveProduct(const std::string& InstallDir,
+                              std::wstring* UninstallerAside = nullptr);
 
-// Deletes the uninstaller that ran the removal, once it has ended, then the install folder
-// and its parent when that leaves them empty; waits up to a few seconds for it to be let go,
-// then leaves it for the restart.
-void RemoveUninstallerAfterwards(const std::string& InstallDir);
+// Deletes the uninstaller that ran the removal, set aside at Aside, once it has ended, then the
+// install folder and its parent when that leaves them empty; waits up to a few seconds for it to
+// be let go, then leaves it for the restart.
+void RemoveUninstallerAfterwards(const std::string& InstallDir, const std::wstring& Aside);
+
+// Removes the private folders (and the copies in them) that the installed uninstaller left for
+// the restart, and their restart entries, once they are gone: a run of either kind clears them.
+void RemovePrivateLeftovers();

@@ -4,14 +4,21 @@
 #include <cwctype>
 #include <set>
 
+#include <sddl.h>
+
+#include "win32/CheckedFile.h"
+#include "win32/FileSystem.h"
+
 namespace {
 
 constexpr wchar_t kPrefix[] = L"~vq";
+// Random names collide only by chance: a few tries, then the folder counts as full.
+constexpr int kNameTries = 16;
 
 }  // namespace
 
-// GetTempFileNameW's names with our prefix: "~vq", one to four hex digits, ".tmp". Checked
-// here because the pattern "~vq*.tmp" also matches longer names through their short forms.
+// The temporary bodies' names: "~vq", one to four hex digits, ".tmp". Checked here because the
+// pattern "~vq*.tmp" also matches longer names through their short forms.
 bool IsTemporaryBodyName(const std::wstring& Name) {
   if (Name.size() < 8 || Name.size() > 11) return false;
   const size_t Digits = Name.size() - 7;
@@ -72,25 +79,45 @@ bool TMemoryBody::Write(const void* Data, DWORD Size) {
   return Bytes_.size() <= MaxSize_;
 }
 
-bool TBodySink::Open(const std::wstring& Target) {
+bool TBodySink::Open(const std::wstring& Target, TFileAccess Access) {
   Discard();
+  PathRefused_ = false;
   std::wstring Full;
   const std::wstring Folder = FolderOf(Target, Full);
-  if (Folder.empty()) return false;
-
-  DeleteLeftoversOnce(Folder);
-  wchar_t Name[MAX_PATH] = {};
-  if (GetTempFileNameW(Folder.c_str(), kPrefix, 0, Name) == 0) return false;
-  Temporary_ = Name;
-  File_.Reset(CreateFileW(Name, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                          nullptr));
-  if (!File_) {
-    DeleteFileW(Name);
-    Temporary_.clear();
+  if (Folder.empty()) {
+    PathRefused_ = true;
     return false;
   }
-  Target_ = Full;
-  return true;
+  DeleteLeftoversOnce(Folder);
+
+  TSecurityDescriptor Descriptor;
+  const std::wstring_view Sddl = FileAccessDescriptor(Access);
+  if (!Sddl.empty() &&
+      !ConvertStringSecurityDescriptorToSecurityDescriptorW(
+          std::wstring(Sddl).c_str(), SDDL_REVISION_1, Descriptor.Put(), nullptr)) {
+    Descriptor.Release();
+    return false;
+  }
+  SECURITY_ATTRIBUTES Security = {sizeof Security, Descriptor.Get(), FALSE};
+  // A name nobody could prepare, made new: no other program may open the body while it grows,
+  // and no limit of the old temporary names (MAX_PATH) meets a deep folder of the manifest's.
+  for (int Try = 0; Try < kNameTries; ++Try) {
+    const std::wstring Name = ExtendedPath(Folder + RandomFileName(kPrefix, L".tmp", 4));
+    File_.Reset(CreateFileW(Name.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, &Security,
+                            CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (File_) {
+      Temporary_ = Name;
+      Target_ = ExtendedPath(Full);
+      Deletable_ = true;
+      return true;
+    }
+    const DWORD Error = GetLastError();
+    if (Error != ERROR_FILE_EXISTS && Error != ERROR_ALREADY_EXISTS) {
+      PathRefused_ = IsPathRefused(Error);
+      return false;
+    }
+  }
+  return false;
 }
 
 bool TBodySink::Write(const void* Data, DWORD Size) {
@@ -113,10 +140,13 @@ bool TBodySink::Write(const void* Data, DWORD Size) {
 }
 
 bool TBodySink::Hold() {
-  if (!File_ || WriteFailed_) return false;
-  File_.Reset();  // the writer shares nothing
+  if (!File_ || WriteFailed_ || !FlushFileBuffers(File_.Get())) return false;
+  // The profile reader opens the body by its name and shares no deletion: this handle may read
+  // it while others do, but neither it nor anybody else may change it.
+  File_.Reset();
   File_.Reset(CreateFileW(Temporary_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                           FILE_ATTRIBUTE_NORMAL, nullptr));
+  Deletable_ = false;
   return static_cast<bool>(File_);
 }
 
@@ -135,29 +165,50 @@ bool IsTargetInUse(DWORD MoveError, DWORD TargetAttributes) noexcept {
   }
 }
 
-bool TBodySink::Commit() {
-  TargetInUse_ = false;
+bool TBodySink::Commit(bool AtRestartWhenInUse) {
+  TargetInUse_ = AtRestart_ = false;
   if (!File_ || WriteFailed_) {
     Discard();
     return false;
   }
-  File_.Reset();
-  if (!MoveFileExW(Temporary_.c_str(), Target_.c_str(),
-                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    // Read before anything else can overwrite the error.
-    const DWORD Error = GetLastError();
-    TargetInUse_ = IsTargetInUse(Error, GetFileAttributesW(Target_.c_str()));
+  // A held body is taken back from the readers for the rename; nobody but administrators can
+  // have opened it meanwhile (its descriptor, or the install folder's).
+  if (!Deletable_) {
+    File_.Reset();
+    File_.Reset(CreateFileW(Temporary_.c_str(), DELETE | SYNCHRONIZE, 0, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    Deletable_ = static_cast<bool>(File_);
+  } else if (!FlushFileBuffers(File_.Get())) {
     Discard();
     return false;
   }
-  Temporary_.clear();
-  return true;
+  if (File_ && RenameByHandle(File_.Get(), Target_, true)) {
+    File_.Reset();
+    Temporary_.clear();
+    return true;
+  }
+  // Read before anything else can overwrite the error.
+  const DWORD Error = GetLastError();
+  TargetInUse_ = IsTargetInUse(Error, GetFileAttributesW(Target_.c_str()));
+  if (TargetInUse_ && AtRestartWhenInUse) {
+    File_.Reset();
+    if (MoveFileExW(Temporary_.c_str(), Target_.c_str(),
+                    MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING)) {
+      Temporary_.clear();
+      AtRestart_ = true;
+      return true;
+    }
+  }
+  Discard();
+  return false;
 }
 
 void TBodySink::Discard() {
+  if (File_ && Deletable_ && DeleteByHandle(File_.Get())) Temporary_.clear();
   File_.Reset();
   if (!Temporary_.empty()) DeleteFileW(Temporary_.c_str());
   Temporary_.clear();
+  Deletable_ = false;
   Size_ = 0;
   WriteFailed_ = DiskFull_ = false;
 }

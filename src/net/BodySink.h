@@ -1,7 +1,7 @@
 #pragma once
 // Where the body of one download goes: into memory (a signature), or on its way to its target
-// through a temporary file "~vq*.tmp" beside the target (same folder, so the move cannot cross
-// volumes), moved over the target only when it is whole and every check passed, and deleted
+// through a temporary file "~vq*.tmp" beside the target (same folder, so the rename cannot cross
+// volumes), renamed over the target only when it is whole and every check passed, and deleted
 // otherwise. Whatever stood at the target before a failed download stays as it was. Part of the
 // unit dsInetUtils.
 
@@ -9,7 +9,9 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
+#include "base/FileAccess.h"
 #include "win32/Handle.h"
 
 // Where the bytes of one download go, in order.
@@ -43,34 +45,43 @@ class TBodySink final : public TBody {
   TBodySink& operator=(const TBodySink&) = delete;
   ~TBodySink() { Discard(); }
 
-  // Creates the temporary file in Target's folder; before the first one in a folder, the
-  // leftovers of a killed run are deleted there. False when the folder can't take one.
-  bool Open(const std::wstring& Target);
+  // Creates the temporary file in Target's folder under a random name (never over an existing
+  // file), shared with nobody and created with Access's descriptor; before the first one in a
+  // folder, the leftovers of a killed run are deleted there. False when the folder can't take
+  // one; PathRefused then tells whether the path itself was the reason.
+  bool Open(const std::wstring& Target, TFileAccess Access = TFileAccess::Inherited);
   // Every byte of the body passes here, in order. False once a write failed.
   bool Write(const void* Data, DWORD Size) override;
   ULONGLONG Size() const override { return Size_; }
-  // Ends the writing and holds the body for reading: nobody may write it until Commit or
-  // Discard, while a reader opens it by BodyPath.
+  // Ends the writing and holds the body for reading: others may read it (by BodyPath, as the
+  // profile reader does), nobody may change it until Commit or Discard.
   bool Hold();
   const std::wstring& BodyPath() const noexcept { return Temporary_; }
-  // Moves the body over the target (replacing it). False, with the body deleted and the target
-  // untouched, when the move fails; TargetInUse then tells whether another program's hold on
-  // the target refused it.
-  bool Commit();
+  // Flushes the body and renames it over the target (replacing it) through its own handle. False,
+  // with the body deleted and the target untouched, when that fails; TargetInUse then tells
+  // whether another program's hold on the target refused it. With AtRestartWhenInUse, a target
+  // that a program holds is replaced when Windows restarts instead, the body waiting beside it
+  // (true, and AtRestart tells so).
+  bool Commit(bool AtRestartWhenInUse = false);
   bool TargetInUse() const noexcept { return TargetInUse_; }
+  bool AtRestart() const noexcept { return AtRestart_; }
   // True when a write failed because the volume is full.
   bool DiskFull() const noexcept { return DiskFull_; }
+  bool PathRefused() const noexcept { return PathRefused_; }
   // Deletes the body; the target is not touched.
   void Discard();
 
  private:
-  std::wstring Target_;
+  std::wstring Target_;  // in the "\\?\" form, as Temporary_
   std::wstring Temporary_;
   TFileHandle File_;
+  bool Deletable_ = false;  // File_ was opened with the right to rename and delete it
   ULONGLONG Size_ = 0;
   bool WriteFailed_ = false;
   bool TargetInUse_ = false;
+  bool AtRestart_ = false;
   bool DiskFull_ = false;
+  bool PathRefused_ = false;
 };
 
 // Deletes the temporary bodies that a killed run left in Target's folder, the first time a run
@@ -79,7 +90,8 @@ class TBodySink final : public TBody {
 void SweepLeftovers(const std::wstring& Target);
 // A run begins: every folder is swept again the first time it comes there.
 void StartLeftoverSweep();
-// Whether Name is a temporary body's: "~vq", one to four hex digits, ".tmp".
+// Whether Name is a temporary body's: "~vq", one to four hex digits, ".tmp" (earlier builds
+// took fewer digits).
 bool IsTemporaryBodyName(const std::wstring& Name);
 
 // Whether a move over a file failed because a program holds the target: a sharing or lock

@@ -45,10 +45,13 @@ DWORD WaitTime(ULONGLONG Ms) { return static_cast<DWORD>(std::min<ULONGLONG>(Ms,
 }  // namespace
 
 bool TURLDownload::Download(const std::string& LocalFile) {
-  TargetInUse_ = DiskFull_ = false;
+  TargetInUse_ = DiskFull_ = PathRefused_ = false;
   if (URL.empty()) return false;
   TBodySink Sink;
-  if (!Sink.Open(AnsiToWide(LocalFile))) return false;
+  if (!Sink.Open(AnsiToWide(LocalFile))) {
+    PathRefused_ = Sink.PathRefused();
+    return false;
+  }
   if (!Transfer(Sink)) {
     DiskFull_ = Sink.DiskFull();
     return false;  // the sink deletes the body

@@ -103,6 +103,9 @@ class TURLDownload final : public IBindStatusCallback, public IHttpNegotiate {
   // True when the last body arrived whole and as expected but could not replace LocalFile
   // because another program holds it (net/BodySink.h IsTargetInUse).
   bool TargetInUse() const noexcept { return TargetInUse_; }
+  // Whether the last Download could not begin because the platform cannot take LocalFile's path
+  // (too long a name, a folder that cannot be there); nothing was requested then.
+  bool PathRefused() const noexcept { return PathRefused_; }
   // The SHA-256 of the last body that arrived whole, when it was hashed (ExpectedDigest);
   // nothing otherwise.
   const std::optional<TSha256Digest>& Digest() const noexcept { return Digest_; }
@@ -173,6 +176,7 @@ class TURLDownload final : public IBindStatusCallback, public IHttpNegotiate {
   bool TimedOut_ = false;
   bool Damaged_ = false;
   bool TargetInUse_ = false;
+  bool PathRefused_ = false;
   bool DiskFull_ = false;
   std::optional<TSha256Digest> Digest_;
   TBody* Body_ = nullptr;

@@ -61,11 +61,11 @@ TShellLink CreateShellLink() {
 std::string ReadShortcutFolder(ShortcutLocation Location, const std::string& SubFolder) {
   const TShortcutFolderKey Where = ShortcutFolderKey(Location);
   if (Where.BaseKey.empty()) return {};
-  const TRegKey Base =
-      CreateOrOpenRegKey(HKEY_CURRENT_USER, std::string(Where.BaseKey), KEY_ALL_ACCESS);
+  const TRegKey Base = CreateOrOpenRegKey(HKEY_CURRENT_USER, std::string(Where.BaseKey), KEY_READ);
   if (Location == slCustom) return SubFolder;
   if (!Base) return {};
-  const TRegKey Folders = OpenRegKey(Base.Get(), std::string(Where.SubKey), KEY_ALL_ACCESS);
+  // Read only: the key is the user's, and nothing here writes it.
+  const TRegKey Folders = OpenRegKey(Base.Get(), std::string(Where.SubKey), KEY_READ);
   return ReadRegString(Folders.Get(), std::string(Where.ValueName));
 }
 

@@ -6,12 +6,20 @@
 #include <algorithm>
 #include <cstdint>
 #include <cwchar>
+#include <cwctype>
 #include <vector>
 
 #include "win32/Cng.h"
 #include "win32/FileSystem.h"
+#include "win32/RunningImage.h"
 
 namespace {
+
+// The removal's private folders: "VelquorManager-" and 16 random hex digits, owned by the
+// administrators and open to nobody else.
+constexpr std::wstring_view kPrivatePrefix = L"VelquorManager-";
+constexpr int kPrivateDigits = 16;
+constexpr wchar_t kPrivateFolderDescriptor[] = L"O:BAD:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)";
 
 // The token of the user an elevated process acts for: its elevated token's linked token. None
 // for a process that is not elevated on someone's behalf (no split token, or not elevated).
@@ -68,34 +76,43 @@ bool IsRedirection(const FILE_ATTRIBUTE_TAG_INFO& Info) {
          IsReparseTagNameSurrogate(Info.ReparseTag);
 }
 
-// The long form of an existing path ("ADMINI~1" is not what a final path says); "" when the
-// path does not exist.
-std::wstring LongPath(const std::wstring& Path) {
-  const DWORD Needed = GetLongPathNameW(Path.c_str(), nullptr, 0);
-  if (Needed == 0) return {};
-  std::wstring Long(Needed, L'\0');
-  const DWORD Length = GetLongPathNameW(Path.c_str(), Long.data(), Needed);
-  if (Length == 0 || Length >= Needed) return {};
-  Long.resize(Length);
-  return Long;
-}
-
 // The path a file or folder is meant to have, as its final path shows it: its full path in long
 // form, or, while it does not exist yet, its folder's. "" when it can't be formed.
 std::wstring MeantPath(const std::wstring& Path) {
-  const std::wstring Full = FullPathName(Path);
-  if (std::wstring Long = LongPath(Full); !Long.empty()) return Long;
+  const std::wstring Full = WithoutExtendedPrefix(FullPathName(Path));
+  if (std::wstring Long = LongPathForm(ExtendedPath(Full)); !Long.empty())
+    return WithoutExtendedPrefix(Long);
   const std::wstring Folder = FolderOf(Full);
   if (Folder.empty()) return {};
-  std::wstring Long = LongPath(Folder);
+  std::wstring Long = WithoutExtendedPrefix(LongPathForm(ExtendedPath(Folder)));
   if (Long.empty()) return Full;
   if (Long.back() != L'\\') Long += L'\\';
   return Long + Full.substr(Folder.size());
 }
 
-bool MarkForDeletion(HANDLE File) {
-  FILE_DISPOSITION_INFO Disposition = {TRUE};
-  return SetFileInformationByHandle(File, FileDispositionInfo, &Disposition, sizeof Disposition);
+// Whether the user on whose behalf this process runs elevated holds Access on the file or folder
+// open as Object (with READ_CONTROL): what the user could not do, this process does not do for
+// him. A process that is not elevated on someone's behalf acts for itself.
+bool UserHasRight(HANDLE Object, DWORD Access) {
+  const TKernelHandle User = UnelevatedUserToken();
+  if (!User) return true;
+  TSecurityDescriptor Descriptor;
+  if (GetSecurityInfo(
+          Object, SE_FILE_OBJECT,
+          OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+          nullptr, nullptr, nullptr, nullptr, Descriptor.Put()) != ERROR_SUCCESS) {
+    Descriptor.Release();
+    return false;
+  }
+  GENERIC_MAPPING Mapping = {FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE,
+                             FILE_ALL_ACCESS};
+  PRIVILEGE_SET Privileges = {};
+  DWORD PrivilegesSize = sizeof Privileges;
+  DWORD Granted = 0;
+  BOOL Allowed = FALSE;
+  return AccessCheck(Descriptor.Get(), User.Get(), Access, &Mapping, &Privileges, &PrivilegesSize,
+                     &Granted, &Allowed) &&
+         Allowed;
 }
 
 }  // namespace
@@ -108,26 +125,8 @@ bool IsUsersOwnFolder(const std::wstring& Folder) {
       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   std::wstring Named = Folder;
   while (!Named.empty() && Named.back() == L'\\') Named.pop_back();
-  if (!Handle || !SamePath(FinalPath(Handle.Get()), MeantPath(Named))) return false;
-  const TKernelHandle User = UnelevatedUserToken();
-  if (!User) return true;
-  TSecurityDescriptor Descriptor;
-  if (GetSecurityInfo(
-          Handle.Get(), SE_FILE_OBJECT,
-          OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-          nullptr, nullptr, nullptr, nullptr, Descriptor.Put()) != ERROR_SUCCESS) {
-    Descriptor.Release();
-    return false;
-  }
-  GENERIC_MAPPING Mapping = {FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE,
-                             FILE_ALL_ACCESS};
-  PRIVILEGE_SET Privileges = {};
-  DWORD PrivilegesSize = sizeof Privileges;
-  DWORD Granted = 0;
-  BOOL Allowed = FALSE;
-  return AccessCheck(Descriptor.Get(), User.Get(), FILE_ADD_FILE, &Mapping, &Privileges,
-                     &PrivilegesSize, &Granted, &Allowed) &&
-         Allowed;
+  return Handle && SamePath(FinalPath(Handle.Get()), MeantPath(Named)) &&
+         UserHasRight(Handle.Get(), FILE_ADD_FILE);
 }
 
 std::wstring RandomFileName(std::wstring_view Prefix, std::wstring_view Ext, int Digits) {
@@ -149,24 +148,24 @@ bool IsPlainFileAt(HANDLE File, const std::wstring& Path) {
 }
 
 TCheckedFile TCheckedFile::CreateNew(const std::wstring& Path) {
-  TFileHandle File(CreateFileW(Path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
-                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  TFileHandle File(CreateFileW(ExtendedPath(Path).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0,
+                               nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!File) {
     const DWORD Error = GetLastError();
     return TCheckedFile({}, TOpen::Failed, Error);
   }
   if (!IsPlainFileAt(File.Get(), Path)) {
     // Made somewhere else than meant: gone again before a byte is written.
-    MarkForDeletion(File.Get());
+    DeleteByHandle(File.Get());
     return TCheckedFile({}, TOpen::Elsewhere, ERROR_SUCCESS);
   }
   return TCheckedFile(std::move(File), TOpen::Opened, ERROR_SUCCESS);
 }
 
 TCheckedFile TCheckedFile::OpenExisting(const std::wstring& Path, DWORD Access) {
-  TFileHandle File(CreateFileW(Path.c_str(), Access | DELETE | FILE_READ_ATTRIBUTES,
-                               FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                               FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  TFileHandle File(
+      CreateFileW(ExtendedPath(Path).c_str(), Access | DELETE | FILE_READ_ATTRIBUTES | READ_CONTROL,
+                  FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!File) {
     const DWORD Error = GetLastError();
     const bool Missing = Error == ERROR_FILE_NOT_FOUND || Error == ERROR_PATH_NOT_FOUND;
@@ -196,19 +195,14 @@ bool TCheckedFile::WriteAll(std::string_view Bytes) {
   return SetEndOfFile(File_.Get());
 }
 
-bool TCheckedFile::Delete() { return File_ && MarkForDeletion(File_.Get()); }
+bool TCheckedFile::UserMay(DWORD Access) const {
+  return File_ && UserHasRight(File_.Get(), Access);
+}
+
+bool TCheckedFile::Delete() { return File_ && DeleteByHandle(File_.Get()); }
 
 bool TCheckedFile::Rename(const std::wstring& NewPath) {
-  if (!File_) return false;
-  // FILE_RENAME_INFO ends in the name's first character.
-  const size_t Size = sizeof(FILE_RENAME_INFO) + NewPath.size() * sizeof(wchar_t);
-  std::vector<unsigned char> Buffer(Size, 0);
-  auto* Info = reinterpret_cast<FILE_RENAME_INFO*>(Buffer.data());
-  Info->ReplaceIfExists = FALSE;
-  Info->RootDirectory = nullptr;
-  Info->FileNameLength = static_cast<DWORD>(NewPath.size() * sizeof(wchar_t));
-  std::copy(NewPath.begin(), NewPath.end(), Info->FileName);
-  return SetFileInformationByHandle(File_.Get(), FileRenameInfo, Info, static_cast<DWORD>(Size));
+  return File_ && RenameByHandle(File_.Get(), NewPath, false);
 }
 
 bool CreateUserFile(const std::wstring& Path, std::string_view Bytes) {
@@ -223,26 +217,45 @@ bool CreateUserFile(const std::wstring& Path, std::string_view Bytes) {
 bool WriteUserFile(const std::wstring& Path, std::string_view Bytes) {
   if (!IsUsersOwnFolder(FolderOf(Path))) return false;
   TCheckedFile File = TCheckedFile::OpenExisting(Path, GENERIC_READ | GENERIC_WRITE);
-  if (File.Result() == TCheckedFile::TOpen::Missing) File = TCheckedFile::CreateNew(Path);
+  if (File.Result() == TCheckedFile::TOpen::Missing)
+    File = TCheckedFile::CreateNew(Path);
+  else if (!File.UserMay(FILE_WRITE_DATA))
+    return false;
   return File && File.WriteAll(Bytes);
 }
 
 bool DeleteUserFile(const std::wstring& Path) {
   if (!IsUsersOwnFolder(FolderOf(Path))) return false;
   TCheckedFile File = TCheckedFile::OpenExisting(Path, 0);
-  return File.Delete();
+  return File.UserMay(DELETE) && File.Delete();
 }
 
-std::wstring CreatePrivateFolder() {
+std::wstring PrivateFoldersRoot() {
   wchar_t Windows[MAX_PATH + 1] = {};
   const UINT Length = GetSystemWindowsDirectoryW(Windows, MAX_PATH);
   if (Length == 0 || Length >= MAX_PATH) return {};
-  std::wstring Folder = Windows;
-  if (Folder.back() != L'\\') Folder += L'\\';
-  Folder += L"Temp\\" + RandomFileName(L"VelquorManager-", L"");
+  std::wstring Root = Windows;
+  if (Root.back() != L'\\') Root += L'\\';
+  return Root + L"Temp\\";
+}
+
+bool IsPrivateFolderName(std::wstring_view Name) {
+  if (Name.size() != kPrivatePrefix.size() + kPrivateDigits ||
+      CompareStringOrdinal(Name.data(), static_cast<int>(kPrivatePrefix.size()),
+                           kPrivatePrefix.data(), static_cast<int>(kPrivatePrefix.size()),
+                           TRUE) != CSTR_EQUAL)
+    return false;
+  return std::all_of(Name.begin() + kPrivatePrefix.size(), Name.end(),
+                     [](wchar_t c) { return std::iswxdigit(c); });
+}
+
+std::wstring CreatePrivateFolder() {
+  const std::wstring Root = PrivateFoldersRoot();
+  if (Root.empty()) return {};
+  const std::wstring Folder = Root + RandomFileName(kPrivatePrefix, L"", kPrivateDigits);
   TSecurityDescriptor Descriptor;
   if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(
-          L"D:P(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)", SDDL_REVISION_1, Descriptor.Put(), nullptr)) {
+          kPrivateFolderDescriptor, SDDL_REVISION_1, Descriptor.Put(), nullptr)) {
     Descriptor.Release();
     return {};
   }
@@ -258,6 +271,19 @@ std::wstring CreatePrivateFolder() {
   return Folder + L'\\';
 }
 
+bool LiesInPrivateFolder(HANDLE File) {
+  const std::wstring Path = FinalPath(File);
+  const size_t Name = Path.find_last_of(L'\\');
+  if (Name == std::wstring::npos || Name == 0) return false;
+  const size_t Folder = Path.find_last_of(L'\\', Name - 1);
+  if (Folder == std::wstring::npos ||
+      !IsPrivateFolderName(std::wstring_view(Path).substr(Folder + 1, Name - Folder - 1)))
+    return false;
+  const TFileHandle Parent = OpenForComparing(Path.substr(0, Folder + 1));
+  const TFileHandle Root = OpenForComparing(PrivateFoldersRoot());
+  return Parent && Root && SameFile(Parent.Get(), Root.Get());
+}
+
 bool DeleteAtRestart(const std::wstring& Path) {
-  return MoveFileExW(Path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  return MoveFileExW(ExtendedPath(Path).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }

@@ -57,6 +57,9 @@ class TCheckedFile {
   bool ReadAll(std::string& Bytes, std::size_t MaxSize);
   // Makes Bytes the file's whole content.
   bool WriteAll(std::string_view Bytes);
+  // Whether the user on whose behalf this process runs elevated holds Access on the file itself:
+  // what the user could not do to it, this process does not do for him.
+  bool UserMay(DWORD Access) const;
   // Marks the file for deletion; it goes when this handle (the last one) is closed.
   bool Delete();
   // Gives the file another name in the same folder (never over an existing file).
@@ -74,20 +77,27 @@ class TCheckedFile {
 };
 
 // Bytes as the whole content of the file at Path, in a folder of the user's side: a new file, or
-// the plain file that stands there replaced through its checked handle. False, with nothing
-// written, when the folder is not the user's to write in or the path resolves elsewhere.
+// the plain file that stands there, which the user may write, replaced through its checked
+// handle. False, with nothing written, when the folder or file is not the user's to write or
+// the path resolves elsewhere.
 bool WriteUserFile(const std::wstring& Path, std::string_view Bytes);
 // A new file at Path with Bytes, under the same rules; false when the name is taken.
 bool CreateUserFile(const std::wstring& Path, std::string_view Bytes);
-// Deletes the plain file at Path through its checked handle, in a folder of the user's side.
-// False when there is none, or it is not ours to delete.
+// Deletes the plain file at Path through its checked handle, in a folder of the user's side,
+// when the user may delete it. False when there is none, or it is not ours to delete.
 bool DeleteUserFile(const std::wstring& Path);
 
 // A new folder of a random name under the system's own temporary folder (the Windows folder's
-// "Temp", never one an environment variable names), that only administrators and SYSTEM may
-// open, made by a call that fails when the name exists and checked where it resolves. Its path,
-// ending in a backslash; "" when it could not be made so.
+// "Temp", never one an environment variable names), owned by the administrators and open only
+// to them and SYSTEM, made by a call that fails when the name exists and checked where it
+// resolves. Its path, ending in a backslash; "" when it could not be made so.
 std::wstring CreatePrivateFolder();
+// Where such folders are made, ending in a backslash; "" when the platform can't name it.
+std::wstring PrivateFoldersRoot();
+// Whether Name has the form of such a folder's name.
+bool IsPrivateFolderName(std::wstring_view Name);
+// Whether the file open as File lies directly in a folder of that form under that root.
+bool LiesInPrivateFolder(HANDLE File);
 
 // Marks Path for deletion when the computer restarts (a folder only once it is empty).
 bool DeleteAtRestart(const std::wstring& Path);

@@ -102,3 +102,33 @@ LONG DeleteRegTree(HKEY Parent, const std::string& SubKey, REGSAM View) {
   if (Emptied != ERROR_SUCCESS) return Emptied;
   return RegDeleteKeyExA(Parent, SubKey.c_str(), View, 0);
 }
+
+LONG QueryRegMultiString(HKEY Key, const std::string& Name, std::u16string& Data) {
+  Data.clear();
+  if (!Key) return ERROR_FILE_NOT_FOUND;
+  const std::wstring WideName = AnsiToWide(Name);
+  for (int Attempt = 0; Attempt < kMaxReadAttempts; ++Attempt) {
+    DWORD Type = REG_NONE, Size = 0;
+    LONG Status = RegQueryValueExW(Key, WideName.c_str(), nullptr, &Type, nullptr, &Size);
+    if (Status != ERROR_SUCCESS) return Status;
+    if (Type != REG_MULTI_SZ) return ERROR_INVALID_DATATYPE;
+    std::u16string Read((Size + 1) / sizeof(char16_t), u'\0');
+    Status = RegQueryValueExW(Key, WideName.c_str(), nullptr, &Type,
+                              reinterpret_cast<BYTE*>(Read.data()), &Size);
+    if (Status == ERROR_MORE_DATA) continue;
+    if (Status != ERROR_SUCCESS) return Status;
+    if (Type != REG_MULTI_SZ) return ERROR_INVALID_DATATYPE;
+    // An odd byte at the end is no code unit: such a value does not end in a NUL.
+    Read.resize(Size / sizeof(char16_t));
+    if (Size % sizeof(char16_t) != 0) Read.push_back(u'?');
+    Data = std::move(Read);
+    return ERROR_SUCCESS;
+  }
+  return ERROR_MORE_DATA;
+}
+
+LONG WriteRegMultiString(HKEY Key, const std::string& Name, std::u16string_view Data) {
+  return RegSetValueExW(Key, AnsiToWide(Name).c_str(), 0, REG_MULTI_SZ,
+                        reinterpret_cast<const BYTE*>(Data.data()),
+                        static_cast<DWORD>(Data.size() * sizeof(char16_t)));
+}

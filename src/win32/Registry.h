@@ -11,6 +11,7 @@
 #include <windows.h>
 
 #include <string>
+#include <string_view>
 
 #include "win32/Handle.h"
 
@@ -35,6 +36,13 @@ LONG QueryRegString(HKEY Key, const std::string& Name, std::string& Data);
 LONG WriteRegString(HKEY Key, const std::string& Name, const std::string& Data);
 LONG WriteRegString(HKEY Key, const std::string& Name, const std::wstring& Data);
 LONG WriteRegDword(HKEY Key, const std::string& Name, DWORD Data);
+
+// A REG_MULTI_SZ value's data as stored, its NULs included: ERROR_SUCCESS with Data set,
+// ERROR_FILE_NOT_FOUND when it is not there, ERROR_INVALID_DATATYPE for another type, otherwise
+// the error that kept it from being read. Data is empty on every failure.
+LONG QueryRegMultiString(HKEY Key, const std::string& Name, std::u16string& Data);
+// Stores Data, as QueryRegMultiString gives it, as a REG_MULTI_SZ value.
+LONG WriteRegMultiString(HKEY Key, const std::string& Name, std::u16string_view Data);
 
 // Deletes SubKey of Parent with everything below it, in the view that Access's
 // KEY_WOW64_* flag names; ERROR_FILE_NOT_FOUND when it is not there.

@@ -4,7 +4,23 @@
 
 #include <psapi.h>
 
+#include "win32/FileSystem.h"
+#include "win32/SystemLibrary.h"
+
 namespace {
+
+// A scanner may have the file open for a moment when the program starts.
+constexpr int kOpenTries = 20;
+constexpr DWORD kOpenRetryMs = 50;
+constexpr LONG kStatusSuccess = 0;
+
+// The one owner of the held image, for the process's life.
+TFileHandle HeldImage;
+
+struct TMappedViewTraits : TNullIsInvalid<void*> {
+  static void Close(Type View) noexcept { UnmapViewOfFile(View); }
+};
+using TMappedView = TUniqueHandle<TMappedViewTraits>;
 
 // The handle's final path without its "\\?\" prefix; "" when it has none.
 std::wstring FolderOfFinalPath(HANDLE File) {
@@ -16,9 +32,8 @@ std::wstring FolderOfFinalPath(HANDLE File) {
   return Separator == std::wstring::npos ? std::wstring() : Full.substr(0, Separator + 1);
 }
 
-}  // namespace
-
-TFileHandle OpenRunningImage() {
+// The file mapped as the image, by the name the system gives its mapping.
+TFileHandle OpenMappedImage() {
   wchar_t Mapped[32768];
   const DWORD Length =
       GetMappedFileNameW(GetCurrentProcess(), GetModuleHandleW(nullptr), Mapped, ARRAYSIZE(Mapped));
@@ -28,9 +43,45 @@ TFileHandle OpenRunningImage() {
   const std::wstring Name(Mapped, Length);
   const std::wstring Path =
       Name.starts_with(L"\\??\\") ? L"\\\\?\\" + Name.substr(4) : L"\\\\?\\GLOBALROOT" + Name;
-  return TFileHandle(CreateFileW(Path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                                 nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  for (int Try = 1;; ++Try) {
+    TFileHandle File(CreateFileW(Path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (File || GetLastError() != ERROR_SHARING_VIOLATION || Try == kOpenTries) return File;
+    Sleep(kOpenRetryMs);
+  }
 }
+
+// Whether File is the file the loaded image was mapped from: the name can have been given to
+// another file between the start and the open.
+bool IsLoadedImage(HANDLE File) {
+  using TAreMappedFilesTheSame = LONG(NTAPI*)(PVOID, PVOID);
+  const auto AreMappedFilesTheSame = GetProcedure<TAreMappedFilesTheSame>(
+      GetModuleHandleW(L"ntdll.dll"), "NtAreMappedFilesTheSame");
+  const TKernelHandle Mapping(CreateFileMappingW(File, nullptr, PAGE_READONLY, 0, 0, nullptr));
+  if (!AreMappedFilesTheSame || !Mapping) return false;
+  const TMappedView View(MapViewOfFile(Mapping.Get(), FILE_MAP_READ, 0, 0, 0));
+  return View && AreMappedFilesTheSame(GetModuleHandleW(nullptr), View.Get()) == kStatusSuccess;
+}
+
+}  // namespace
+
+bool HoldRunningImage() {
+  TFileHandle File = OpenMappedImage();
+  if (!File || !IsLoadedImage(File.Get())) return false;
+  HeldImage = std::move(File);
+  return true;
+}
+
+HANDLE RunningImage() noexcept { return HeldImage ? HeldImage.Get() : nullptr; }
+
+bool ReadRunningImage(std::string& Bytes, std::size_t MaxSize) {
+  LARGE_INTEGER Start = {};
+  Bytes.clear();
+  return HeldImage && SetFilePointerEx(HeldImage.Get(), Start, nullptr, FILE_BEGIN) &&
+         ReadToEnd(HeldImage.Get(), MaxSize, Bytes);
+}
+
+void LetGoOfRunningImage() noexcept { HeldImage.Reset(); }
 
 bool SameFile(HANDLE A, HANDLE B) {
   BY_HANDLE_FILE_INFORMATION First = {}, Second = {};
@@ -40,15 +91,9 @@ bool SameFile(HANDLE A, HANDLE B) {
          First.nFileIndexLow == Second.nFileIndexLow;
 }
 
-TFileHandle OpenFolder(const std::wstring& Folder) {
-  return TFileHandle(CreateFileW(Folder.c_str(), FILE_READ_ATTRIBUTES,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-}
-
 bool IsInFolder(HANDLE File, const std::wstring& Folder) {
   const std::wstring Parent = FolderOfFinalPath(File);
   if (Parent.empty()) return false;
-  const TFileHandle Actual = OpenFolder(Parent), Expected = OpenFolder(Folder);
+  const TFileHandle Actual = OpenForComparing(Parent), Expected = OpenForComparing(Folder);
   return Actual && Expected && SameFile(Actual.Get(), Expected.Get());
 }

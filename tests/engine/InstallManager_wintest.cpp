@@ -2,18 +2,21 @@
 // compiled into the program; progress goes into a recording view instead of the window.
 
 #include <windows.h>
+#include <sddl.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <set>
 
 #include "VelquorManifestKey.h"
 #include "engine/InstallManager.h"
+#include "engine/ProductFiles.h"
 #include "engine/Registration.h"
 #include "engine/Removal.h"
 #include "shell/Shortcut.h"
@@ -22,6 +25,7 @@
 #include "win32/Cng.h"
 #include "win32/FileSystem.h"
 #include "win32/Handle.h"
+#include "win32/RunningImage.h"
 #include "win32/TestFiles.h"
 #include "win32/Text.h"
 
@@ -56,29 +60,18 @@ class RecordingView final : public TProgressView {
   }
 };
 
-// What Windows is to rename or delete at the next restart, upper case: "\\??\\PATH" entries.
-constexpr char kSessionManager[] = "System\\CurrentControlSet\\Control\\Session Manager";
 std::string Upper(std::string Text) {
   CharUpperBuffA(Text.data(), static_cast<DWORD>(Text.size()));
   return Text;
 }
-std::string PendingRenames() {
-  std::string Data(64 * 1024, '\0');
-  DWORD Size = static_cast<DWORD>(Data.size());
-  if (RegGetValueA(HKEY_LOCAL_MACHINE, kSessionManager, "PendingFileRenameOperations",
-                   RRF_RT_REG_MULTI_SZ, nullptr, Data.data(), &Size) != ERROR_SUCCESS)
-    return {};
-  Data.resize(Size);
-  std::replace(Data.begin(), Data.end(), '\0', '|');
-  return Upper(Data);
-}
-void ClearPendingRenames() {
-  RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kSessionManager, "PendingFileRenameOperations");
-}
 
 class InstallManagerTest : public testing::Test {
  protected:
-  static void SetUpTestSuite() { CoInitialize(nullptr); }
+  static void SetUpTestSuite() {
+    CoInitialize(nullptr);
+    // As the installer does first thing: this suite's own program is the image to copy.
+    ASSERT_TRUE(HoldRunningImage());
+  }
   static void TearDownTestSuite() { CoUninitialize(); }
 
   void SetUp() override {
@@ -540,13 +533,11 @@ TEST_F(InstallManagerTest, AnEmptyListFetchesTheExtrasCreatesTheFoldersAndFails)
 
 TEST_F(InstallManagerTest, AnEntryPointingOutsideTheInstallFolderIsNeitherFetchedNorWritten) {
   const std::string Sentinel = GetProgramFilesDir() + "\\Harlune\\sentinel.txt";
-  const char* Hostile[] = {"..\\sentinel.txt",
-                           "..\\..\\Harlune\\sentinel.txt",
-                           "...\\sentinel.txt",
-                           "a\\..\\..\\sentinel.txt",
-                           "C:sentinel.txt",
-                           "\\\\127.0.0.1\\c$\\sentinel.txt",
-                           "nul.txt"};
+  const char* Hostile[] = {"..\\sentinel.txt", "..\\..\\Harlune\\sentinel.txt", "...\\sentinel.txt",
+                           "a\\..\\..\\sentinel.txt", "C:sentinel.txt",
+                           "\\\\127.0.0.1\\c$\\sentinel.txt", "nul.txt",
+                           // The product's own files, however named, are no payload's.
+                           "install.lst.", "Install.Rec", ".\\VelquorManager_Uninstall.exe"};
   for (const char* Entry : Hostile) {
     SCOPED_TRACE(Entry);
     Server.Clear();
@@ -646,7 +637,7 @@ TEST_F(InstallManagerTest, ARemovalDeletesWhatWasInstalledAndNothingElse) {
     SCOPED_TRACE(c.Name);
     ForgetInstallation();
     c.Arrange();
-    const TRemovalOutcome Outcome = RemoveProduct(InstallDir, false);
+    const TRemovalOutcome Outcome = RemoveProduct(InstallDir);
     EXPECT_EQ(RemovalMessage(Outcome), RemovalMessage(c.Expected));
     EXPECT_EQ(RemovalExitCode(Outcome), RemovalExitCode(c.Expected));
     std::set<std::string> Left;
@@ -663,9 +654,33 @@ TEST_F(InstallManagerTest, ARemovalDeletesWhatWasInstalledAndNothingElse) {
   }
 }
 
+// The product's own files go after every other, however the list names them (the uninstaller by
+// its short name, the list with a dot more): the uninstaller that runs a removal is set aside
+// for its caller to delete once it has ended, never deleted with the listed files.
+TEST_F(InstallManagerTest, TheListNamesTheProductsOwnFilesOnlyAsThemselves) {
+  Serve("[files]\r\n1=a.dll\r\n");
+  Server.Put("a.dll", "a");
+  ASSERT_TRUE(TInstallManager(View).Run());
+  char Short[MAX_PATH] = {};
+  GetShortPathNameA((InstallDir + "VelquorManager_Uninstall.exe").c_str(), Short, MAX_PATH);
+  const std::string ShortName = std::strrchr(Short, '\\') + 1;
+  ASSERT_NE(ShortName.find('~'), std::string::npos) << ShortName;
+  WriteBytes(InstallDir + "install.lst", ShortName + "\r\ninstall.lst.\r\na.dll\r\n");
+  std::wstring Aside;
+  EXPECT_EQ(RemovalExitCode(RemoveProduct(InstallDir, &Aside)), 0);
+  ASSERT_FALSE(Aside.empty()) << "the uninstaller went with the listed files";
+  EXPECT_TRUE(FileExistsA(WideToAnsi(Aside)));
+  EXPECT_FALSE(FileExistsA(InstallDir + "a.dll"));
+  EXPECT_FALSE(FileExistsA(InstallDir + "install.lst"));
+  RemoveUninstallerAfterwards(InstallDir, Aside);
+  EXPECT_FALSE(FolderExistsA(InstallDir));
+}
+
 // A removal while the program runs: a file held without leave to delete waits for the restart
-// under its name; the running program's own file is renamed aside first, so that a reinstall
-// before the restart keeps its new file.
+// under its name; the running program's own file is renamed aside first. A reinstall before the
+// restart takes its files' deletions back, so the restart (Wine's wineboot -r carries out what
+// waits for it, as long as the prefix's server keeps running, which this process sees to) keeps
+// every file it installed.
 TEST_F(InstallManagerTest, AFileInUseGoesAtTheRestartAndAReinstallBeforeItKeepsItsNew) {
   Serve("[files]\r\n1=VelquorManager.exe\r\n2=held.dll\r\n");
   Server.Put("VelquorManager.exe", ReadBytes(VELQUOR_DEMO_PROGRAM));
@@ -682,10 +697,10 @@ TEST_F(InstallManagerTest, AFileInUseGoesAtTheRestartAndAReinstallBeforeItKeepsI
   {
     const TFileHandle Holder(CreateFileA((InstallDir + "held.dll").c_str(), GENERIC_READ,
                                          FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    const TRemovalOutcome Outcome = RemoveProduct(InstallDir, false);
+    const TRemovalOutcome Outcome = RemoveProduct(InstallDir);
     EXPECT_EQ(RemovalExitCode(Outcome), 3010);
   }
-  const std::string Pending = PendingRenames();
+  std::string Pending = PendingRenames();
   EXPECT_NE(Pending.find(Upper(InstallDir + "held.dll")), std::string::npos) << Pending;
   EXPECT_EQ(Pending.find(Upper(InstallDir + "VelquorManager.exe")), std::string::npos) << Pending;
   const std::set<std::string> Aside = NamesMatching(InstallDir + "~vq*.tmp");
@@ -695,7 +710,77 @@ TEST_F(InstallManagerTest, AFileInUseGoesAtTheRestartAndAReinstallBeforeItKeepsI
   EXPECT_EQ(UninstallValue("DisplayName"), "(none)");
   TerminateProcess(Program.Get(), 0);
   WaitForSingleObject(Program.Get(), 5000);
+
+  Server.Put("held.dll", "held 2");
+  ASSERT_TRUE(TInstallManager(View).Run());
+  Pending = PendingRenames();
+  EXPECT_EQ(Pending.find(Upper(InstallDir + "held.dll")), std::string::npos) << Pending;
+  STARTUPINFOA Boot = {};
+  Boot.cb = sizeof Boot;
+  PROCESS_INFORMATION Restart = {};
+  std::string Wineboot = "wineboot.exe -r";
+  ASSERT_TRUE(CreateProcessA(nullptr, Wineboot.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             &Boot, &Restart));
+  const TKernelHandle Booted(Restart.hProcess), BootThread(Restart.hThread);
+  ASSERT_EQ(WaitForSingleObject(Booted.Get(), 60000), WAIT_OBJECT_0);
+  EXPECT_TRUE(PendingRenames().empty()) << "the restart left work undone";
+  EXPECT_EQ(ReadBytes(InstallDir + "held.dll"), "held 2");
+  EXPECT_TRUE(FileExistsA(InstallDir + "VelquorManager.exe"));
+  EXPECT_TRUE(NamesMatching(InstallDir + "~vq*.tmp").empty());
   ClearPendingRenames();
+}
+
+// Who may open the product's own files, as the platform builds their descriptors (Wine keeps
+// none on disk to read back): the record and the list the administrators and SYSTEM alone, so no
+// other account can hold them; the uninstaller users too, to read and run, never to change;
+// what the manifest lists keeps the folder's access.
+TEST(ProductFileAccess, OnlyTheUninstallerIsOpenToUsersAndOnlyToRun) {
+  const auto Sid = [](WELL_KNOWN_SID_TYPE Type) {
+    std::string Bytes(SECURITY_MAX_SID_SIZE, '\0');
+    DWORD Size = SECURITY_MAX_SID_SIZE;
+    CreateWellKnownSid(Type, nullptr, Bytes.data(), &Size);
+    return Bytes.substr(0, Size);
+  };
+  const std::map<std::string, std::string> Names = {{Sid(WinBuiltinAdministratorsSid), "BA"},
+                                                    {Sid(WinLocalSystemSid), "SY"},
+                                                    {Sid(WinBuiltinUsersSid), "BU"}};
+  const std::pair<std::string_view, std::map<std::string, DWORD>> Files[] = {
+      {"install.rec", {{"BA", FILE_ALL_ACCESS}, {"SY", FILE_ALL_ACCESS}}},
+      {"install.lst", {{"BA", FILE_ALL_ACCESS}, {"SY", FILE_ALL_ACCESS}}},
+      {"VelquorManager_Uninstall.exe",
+       {{"BA", FILE_ALL_ACCESS},
+        {"SY", FILE_ALL_ACCESS},
+        {"BU", FILE_GENERIC_READ | FILE_GENERIC_EXECUTE}}}};
+  for (const auto& [Name, Expected] : Files) {
+    SCOPED_TRACE(std::string(Name));
+    TSecurityDescriptor Descriptor;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
+        std::wstring(FileAccessDescriptor(AccessOf(Name))).c_str(), SDDL_REVISION_1,
+        Descriptor.Put(), nullptr));
+    SECURITY_DESCRIPTOR_CONTROL Control = 0;
+    DWORD Revision = 0;
+    ASSERT_TRUE(GetSecurityDescriptorControl(Descriptor.Get(), &Control, &Revision));
+    EXPECT_TRUE(Control & SE_DACL_PROTECTED) << "nothing inherited from the folder";
+    PSID Owner = nullptr;
+    BOOL Defaulted = FALSE, Present = FALSE;
+    ASSERT_TRUE(GetSecurityDescriptorOwner(Descriptor.Get(), &Owner, &Defaulted));
+    ASSERT_NE(Owner, nullptr);
+    EXPECT_EQ(Names.at(std::string(static_cast<const char*>(Owner), GetLengthSid(Owner))), "BA");
+    PACL Dacl = nullptr;
+    ASSERT_TRUE(GetSecurityDescriptorDacl(Descriptor.Get(), &Present, &Dacl, &Defaulted));
+    ASSERT_TRUE(Present && Dacl);
+    std::map<std::string, DWORD> Granted;
+    for (DWORD i = 0; i < Dacl->AceCount; ++i) {
+      ACCESS_ALLOWED_ACE* Ace = nullptr;
+      ASSERT_TRUE(GetAce(Dacl, i, reinterpret_cast<void**>(&Ace)));
+      ASSERT_EQ(Ace->Header.AceType, ACCESS_ALLOWED_ACE_TYPE);
+      const PSID Whom = &Ace->SidStart;
+      Granted[Names.at(std::string(static_cast<const char*>(Whom), GetLengthSid(Whom)))] |=
+          Ace->Mask;
+    }
+    EXPECT_EQ(Granted, Expected);
+  }
+  EXPECT_TRUE(FileAccessDescriptor(AccessOf("VelquorManager.exe")).empty());
 }
 
 // HKLM's CurrentVersion key, with "ProgramFilesDir" put back as it was when the test ends.

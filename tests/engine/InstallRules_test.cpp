@@ -35,24 +35,25 @@ INSTANTIATE_TEST_SUITE_P(
                     PathCase{u"PRN \\x", false}, PathCase{u"COM1", false},
                     PathCase{u"lpt9.log", false}, PathCase{u"COM\u00B9", false},
                     PathCase{u"nul\\x.txt", false}, PathCase{u"./.../x", false},
-                    PathCase{u"//srv/s/x", false}, PathCase{u"a/../../x", false}),
+                    PathCase{u"//srv/s/x", false}, PathCase{u"a/../../x", false},
+                    PathCase{u"install.lst.", false}, PathCase{u"INSTALL.REC ", false},
+                    PathCase{u"VelquorManager_Uninstall.exe. .", false}),
     [](const testing::TestParamInfo<PathCase>& Info) {
       return "Case" + std::to_string(Info.index);
     });
 
-INSTANTIATE_TEST_SUITE_P(Accepted, InstallablePath,
-                         testing::Values(PathCase{u"VelquorManager.exe", true},
-                                         PathCase{u"a..b.txt", true}, PathCase{u"..a", true},
-                                         PathCase{u"a..", true}, PathCase{u"\\lead.txt", true},
-                                         PathCase{u"Update\\Lib\\b.dll", true},
-                                         PathCase{u".\\x", true}, PathCase{u"a\\\\b", true},
-                                         PathCase{u"CONSOLE.txt", true}, PathCase{u"COM10", true},
-                                         PathCase{u"COM0", true}, PathCase{u"LPT", true},
-                                         PathCase{u"nullable.dll", true},
-                                         PathCase{u"도움말\\사용 설명서 100%.txt", true}),
-                         [](const testing::TestParamInfo<PathCase>& Info) {
-                           return "Case" + std::to_string(Info.index);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Accepted, InstallablePath,
+    testing::Values(PathCase{u"VelquorManager.exe", true}, PathCase{u"a..b.txt", true},
+                    PathCase{u"..a", true}, PathCase{u"a..", true}, PathCase{u"\\lead.txt", true},
+                    PathCase{u"Update\\Lib\\b.dll", true}, PathCase{u".\\x", true},
+                    PathCase{u"a\\\\b", true}, PathCase{u"CONSOLE.txt", true},
+                    PathCase{u"COM10", true}, PathCase{u"COM0", true}, PathCase{u"LPT", true},
+                    PathCase{u"nullable.dll", true}, PathCase{u"install.lst.bak", true},
+                    PathCase{u"도움말\\사용 설명서 100%.txt", true}),
+    [](const testing::TestParamInfo<PathCase>& Info) {
+      return "Case" + std::to_string(Info.index);
+    });
 
 TEST(CounterText, IsPositionSlashTotal) {
   EXPECT_EQ(CounterText(1, 4), "1 / 4");
@@ -90,6 +91,8 @@ TEST(FailureText, NamesTheCause) {
   EXPECT_EQ(FailureText({TKind::NoRoom, "8,192 Byte", 0, false, "4,096 Byte"}),
             "디스크 공간이 부족합니다: 8,192 Byte 필요, 4,096 Byte 남음");
   EXPECT_EQ(FailureText({TKind::DiskFull, "big.bin", 0}), "디스크 공간이 부족합니다: big.bin");
+  EXPECT_EQ(FailureText({TKind::UnprovenImage, "", 0}),
+            "설치 프로그램 파일을 확인하지 못했습니다.");
 }
 
 // What a run asks of the volume before its first file: whole clusters, what the installed

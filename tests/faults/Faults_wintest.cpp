@@ -392,6 +392,10 @@ TEST_F(Faults, FiveThousandEntriesAreAllCounted) {
 
 TEST_F(Faults, ABrokenFileEndsTheRunWithItsName) {
   const std::string Big(64 * 1024, 'b');
+  // Beyond MAX_PATH in the install folder, which no temporary name of the old kind could take.
+  std::string Deep;
+  for (const char Letter : {'d', 'e', 'e', 'p'}) Deep += std::string(60, Letter) + "\\";
+  Deep += "file.dll";
   const auto Three = [](const TInstallServer& S) { ServePayload(S, {"a.dll", "b.dll", "c.dll"}); };
   const std::vector<TRow> Rows = {
       {"404 on the middle file",
@@ -424,6 +428,10 @@ TEST_F(Faults, ABrokenFileEndsTheRunWithItsName) {
        },
        {L"파일을 받지 못했습니다: b.dll"},
        {{"a.dll", "content of a.dll"}}},
+      {"a path four folders of 60 characters deep",
+       [&](const TInstallServer& S) { ServePayload(S, {Deep}); },
+       kSuccess,
+       {{Deep, "content of " + Deep}}},
       {"a read-only target file",
        [&](const TInstallServer& S) {
          Three(S);
@@ -440,8 +448,15 @@ TEST_F(Faults, ABrokenFileEndsTheRunWithItsName) {
         {"b.dll", "content of b.dll"},
         {"c.dll", "content of c.dll"}}},
   };
-  RunRows(Rows, [this] {
+  RunRows(Rows, [&] {
     SetFileAttributesA((InstallDir() + "b.dll").c_str(), FILE_ATTRIBUTE_NORMAL);
+    // The shell can't remove so deep a tree: its file and folders go one by one.
+    std::wstring Path = L"\\\\?\\" + AnsiToWide(InstallDir() + Deep);
+    DeleteFileW(Path.c_str());
+    for (int Level = 0; Level < 4; ++Level) {
+      Path.resize(Path.find_last_of(L'\\'));
+      RemoveDirectoryW(Path.c_str());
+    }
     if (!FileExistsA(Shortcut())) {
       EXPECT_EQ(Requests(Server.Log(), "c.dll"), 0) << "the run went on after the failure";
     }
@@ -570,6 +585,61 @@ TEST_F(Faults, OneSetupRunsAtATime) {
   EXPECT_EQ(ContentOf(InstallDir() + "b.dll"), "content of b.dll");
   I.Press(IDC_BTN_FINISH);
   EXPECT_TRUE(I.Process().WaitForExit(kStepTimeoutMs));
+}
+
+// The installer started from a folder the user owns, such as Downloads. While its wizard is
+// open, a program of the user tries to put another program under its name: the uninstaller it
+// places is still the program that ran, byte for byte (or nothing is installed and the page says
+// why). Copies of it started with the removal's private hand-over switch, as any program can
+// have an administrator start them, do nothing: 1639, nothing marked for the restart, nothing
+// removed; even from a folder named as the removal names its private ones.
+TEST_F(Faults, NoProgramOfTheUsersBecomesTheUninstallerOrHandsOverARemoval) {
+  ServePayload(Server, {"a.dll"});
+  const std::string Downloads = TempPathA() + "Downloads\\";
+  RemoveTree(Downloads);
+  CreateDirectoryA(Downloads.c_str(), nullptr);
+  const std::string Copy = Downloads + "VelquorManager_Install.exe";
+  const std::string Genuine = ReadBytes(OnDriveZ(VELQUOR_INSTALLER_EXE));
+  WriteBytes(Copy, Genuine);
+  {
+    TInstaller I(Copy);
+    ASSERT_NE(I.Form, nullptr);
+    // What a program that watched the elevation prompt does next.
+    if (MoveFileA(Copy.c_str(), (Downloads + "renamed.exe").c_str()))
+      WriteBytes(Copy, ReadBytes(OnDriveZ(VELQUOR_URLMON_IMPORTER_EXE)));
+    HANDLE Writer = CreateFileA(Copy.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(Writer, INVALID_HANDLE_VALUE) << "the running installer's file can be written";
+    if (Writer != INVALID_HANDLE_VALUE) CloseHandle(Writer);
+    ASSERT_TRUE(I.Install());
+    const std::wstring Cause = I.TextOf(IDC_LABEL30);
+    I.Press(IDC_BTN_FINISH);
+    ASSERT_TRUE(I.Process().WaitForExit(kStepTimeoutMs));
+    const std::string Placed = InstallDir() + "VelquorManager_Uninstall.exe";
+    if (Cause == kThanks)
+      EXPECT_TRUE(ReadBytes(Placed) == Genuine) << "the uninstaller is not the program that ran";
+    else
+      EXPECT_EQ(Cause, L"설치 프로그램 파일을 확인하지 못했습니다.");
+  }
+  ASSERT_TRUE(FileExistsA(InstallDir() + "install.lst"));
+  const std::string Private = "C:\\windows\\temp\\VelquorManager-0123456789ABCDEF\\";
+  CreateDirectoryA(Private.c_str(), nullptr);
+  WriteBytes(Private + "VelquorManager_Uninstall.exe", Genuine);
+  const std::string Pending = PendingRenames();
+  for (const std::string& Exe : {Copy, Private + "VelquorManager_Uninstall.exe"}) {
+    for (const wchar_t* Values : {L"0,0", L"4,8", L"FFFFFFFFFFFFFFFF,4"}) {
+      SCOPED_TRACE(Exe + " " + WideToUtf8(Values));
+      TProcess Started(L"\"" + Wide(AnsiToUtf8(Exe)) + L"\" /copyof:" + Values + L" /quiet");
+      ASSERT_TRUE(Started.WaitForExit(kStartTimeoutMs));
+      EXPECT_EQ(Started.ExitCode(), 1639u);
+    }
+  }
+  EXPECT_EQ(PendingRenames(), Pending);
+  EXPECT_TRUE(FileExistsA(InstallDir() + "a.dll"));
+  EXPECT_TRUE(FileExistsA(InstallDir() + "install.lst"));
+  EXPECT_EQ(UninstallValue("DisplayName"), "Velquor 매니저");
+  RemoveTree(Private);
+  RemoveTree(Downloads);
 }
 
 // On a volume of 4 MiB: a file served far past its listed size is cut off as damaged (were its

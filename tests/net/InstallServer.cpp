@@ -44,7 +44,7 @@ std::string TInstallServer::BaseURL() const {
 void TInstallServer::Put(const std::string& RelativePath, std::string_view Bytes) const {
   std::string Path = Root_;
   for (char c : RelativePath) {
-    if (c == '/' || c == '\\') CreateDirectoryA(Path.c_str(), nullptr);
+    if (c == '/' || c == '\\') CreateDirectoryW(AnyLength(Path).c_str(), nullptr);
     Path += c == '/' ? '\\' : c;
   }
   WriteBytes(Path, Bytes);

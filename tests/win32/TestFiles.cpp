@@ -3,6 +3,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <vector>
@@ -12,8 +13,15 @@
 #include "win32/Handle.h"
 #include "win32/Text.h"
 
+// A path of any length: past MAX_PATH only its "\\?\" form reaches the file.
+std::wstring AnyLength(const std::string& Path) {
+  const std::wstring Wide = AnsiToWide(Path);
+  if (Wide.size() < MAX_PATH - 12 || Wide.starts_with(L"\\\\")) return Wide;
+  return L"\\\\?\\" + Wide;
+}
+
 void WriteBytes(const std::string& Path, std::string_view Bytes) {
-  HANDLE f = CreateFileA(Path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+  HANDLE f = CreateFileW(AnyLength(Path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   if (f == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot create " + Path);
   DWORD Written = 0;
@@ -23,8 +31,8 @@ void WriteBytes(const std::string& Path, std::string_view Bytes) {
 }
 
 std::string ReadBytes(const std::string& Path) {
-  HANDLE f = CreateFileA(Path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE f = CreateFileW(AnyLength(Path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (f == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot open " + Path);
   std::string Bytes;
   char Chunk[65536];
@@ -35,7 +43,7 @@ std::string ReadBytes(const std::string& Path) {
 }
 
 bool FileExistsA(const std::string& Path) {
-  const DWORD a = GetFileAttributesA(Path.c_str());
+  const DWORD a = GetFileAttributesW(AnyLength(Path).c_str());
   return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -68,7 +76,7 @@ void RemoveTree(const std::string& Folder) {
 }
 
 bool FolderExistsA(const std::string& Path) {
-  const DWORD a = GetFileAttributesA(Path.c_str());
+  const DWORD a = GetFileAttributesW(AnyLength(Path).c_str());
   return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -208,4 +216,26 @@ void ForgetInstallation() {
   RegDeleteKeyA(HKEY_LOCAL_MACHINE,
                 "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\VelquorManager");
   DeleteFileA(DesktopLink().c_str());
+}
+
+namespace {
+
+constexpr char kSessionManager[] = "System\\CurrentControlSet\\Control\\Session Manager";
+
+}  // namespace
+
+std::string PendingRenames() {
+  std::string Data(64 * 1024, '\0');
+  DWORD Size = static_cast<DWORD>(Data.size());
+  if (RegGetValueA(HKEY_LOCAL_MACHINE, kSessionManager, "PendingFileRenameOperations",
+                   RRF_RT_REG_MULTI_SZ, nullptr, Data.data(), &Size) != ERROR_SUCCESS)
+    return {};
+  Data.resize(Size);
+  std::replace(Data.begin(), Data.end(), '\0', '|');
+  CharUpperBuffA(Data.data(), static_cast<DWORD>(Data.size()));
+  return Data;
+}
+
+void ClearPendingRenames() {
+  RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kSessionManager, "PendingFileRenameOperations");
 }

@@ -7,6 +7,8 @@
 #include <set>
 #include <string_view>
 
+// A path of any length: past MAX_PATH only its "\\?\" form reaches the file.
+std::wstring AnyLength(const std::string& Path);
 // Writes Bytes as they are (no conversion) to an ANSI path.
 void WriteBytes(const std::string& Path, std::string_view Bytes);
 std::string ReadBytes(const std::string& Path);
@@ -37,6 +39,10 @@ void SetInstalledBoundValue(const char* Version);
 // A value of the product's Uninstall entry (64-bit view) as text (a number in decimal);
 // "(none)" when it is not there.
 std::string UninstallValue(const char* Name);
+// What Windows is to rename or delete at the next restart, upper case, NULs shown as '|':
+// "\\??\\PATH||" deletes PATH. "" when nothing waits. Clearing takes it all back.
+std::string PendingRenames();
+void ClearPendingRenames();
 // A machine without the product: its install folder, its registry keys and the desktop shortcut
 // gone.
 void ForgetInstallation();
