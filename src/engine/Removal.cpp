@@ -34,8 +34,10 @@ std::wstring FolderOf(const std::wstring& Path) {
 }
 
 // One installed file, through a checked handle only: never through a link, never a file with
-// other names. A file in use goes when Windows restarts.
-TGone RemoveFile(const std::wstring& Path) {
+// other names. A file in use goes when Windows restarts. With Aside, the file is the uninstaller
+// that runs this removal, which can't be deleted while it runs: it is renamed aside (its new
+// path stored there) for its caller to delete once it has ended.
+TGone RemoveFile(const std::wstring& Path, std::wstring* Aside = nullptr) {
   TCheckedFile File = TCheckedFile::OpenExisting(Path, 0);
   switch (File.Result()) {
     case TCheckedFile::TOpen::Missing:
@@ -50,44 +52,18 @@ TGone RemoveFile(const std::wstring& Path) {
     case TCheckedFile::TOpen::Opened:
       break;
   }
-  if (File.Delete()) return TGone::Removed;
+  if (!Aside && File.Delete()) return TGone::Removed;
   // A running program's file cannot be deleted, but renamed: aside under a temporary body's
   // name, so that a reinstall before the restart keeps the new file, and a later run sweeps it.
   for (int Try = 0; Try < 8; ++Try) {
-    const std::wstring Aside = FolderOf(Path) + RandomFileName(L"~vq", L".tmp", 4);
-    if (File.Rename(Aside)) {
-      File.Close();
-      return DeleteAtRestart(Aside) ? TGone::AtRestart : TGone::Failed;
-    }
-  }
-  File.Close();
-  return DeleteAtRestart(Path) ? TGone::AtRestart : TGone::Failed;
-}
-
-// The uninstaller that runs this removal cannot be deleted while it runs, but renamed: aside
-// under a temporary body's name, to be deleted once it has ended. Held by another program, it
-// goes at the restart.
-TGone SetAside(const std::wstring& Path, std::wstring& Aside) {
-  Aside.clear();
-  TCheckedFile File = TCheckedFile::OpenExisting(Path, 0);
-  switch (File.Result()) {
-    case TCheckedFile::TOpen::Missing:
-      return TGone::Removed;
-    case TCheckedFile::TOpen::Elsewhere:
-      return TGone::Stays;
-    case TCheckedFile::TOpen::Failed:
-      if (File.Error() == ERROR_SHARING_VIOLATION || File.Error() == ERROR_LOCK_VIOLATION)
-        return DeleteAtRestart(Path) ? TGone::AtRestart : TGone::Failed;
-      return TGone::Failed;
-    case TCheckedFile::TOpen::Opened:
-      break;
-  }
-  for (int Try = 0; Try < 8; ++Try) {
     const std::wstring Name = FolderOf(Path) + RandomFileName(L"~vq", L".tmp", 4);
-    if (File.Rename(Name)) {
-      Aside = Name;
+    if (!File.Rename(Name)) continue;
+    if (Aside) {
+      *Aside = Name;
       return TGone::Removed;
     }
+    File.Close();
+    return DeleteAtRestart(Name) ? TGone::AtRestart : TGone::Failed;
   }
   File.Close();
   return DeleteAtRestart(Path) ? TGone::AtRestart : TGone::Failed;
@@ -146,6 +122,7 @@ constexpr std::string_view kRecords[] = {kRecordName, kManifestName, kSignatureN
 
 TRemovalOutcome RemoveProduct(const std::string& InstallDir, std::wstring* UninstallerAside) {
   TRemovalOutcome Outcome;
+  if (UninstallerAside) UninstallerAside->clear();
   const std::wstring Dir = AnsiToWide(InstallDir);
   const std::wstring ListPath = Dir + Utf8ToWide(kListName);
   std::string Text;
@@ -191,7 +168,7 @@ TRemovalOutcome RemoveProduct(const std::string& InstallDir, std::wstring* Unins
   if (Outcome.Failed) return Outcome;
   for (std::string_view Record : kRecords) Note(RemoveFile(Dir + Utf8ToWide(Record)));
   const std::wstring Uninstaller = Dir + Utf8ToWide(kUninstallerName);
-  Note(UninstallerAside ? SetAside(Uninstaller, *UninstallerAside) : RemoveFile(Uninstaller));
+  Note(RemoveFile(Uninstaller, UninstallerAside));
   if (Outcome.Failed) return Outcome;
   Note(RemoveFile(ListPath));
   for (const std::u16string& Folder : Plan.Folders)
