@@ -1,4 +1,5 @@
 #include "engine/Manifest.h"
+#include "engine/InstallRules.h"
 #include "engine/Integrity.h"
 
 #include <gtest/gtest.h>
@@ -62,12 +63,16 @@ TEST(ReadManifest, ARepeatedKeyAddsTheFirstEntrysValueAgain) {
 TEST(ReadManifest, NamesOfInfoKeysIgnoreCase) {
   FakeProfile p;
   p.Sections["FILES"] = {{"1", "a.exe"}};
-  p.Sections["Info"] = {{"VERSION", "1.2"}, {"LicFile", "lic.txt"}, {"MSGFILE", "msg.txt"}};
+  p.Sections["Info"] = {{"VERSION", "1.2"},
+                        {"LicFile", "lic.txt"},
+                        {"MSGFILE", "msg.txt"},
+                        {"Release", "releases/1.2.0.0/"}};
   const TManifest m = Read(p);
   EXPECT_EQ(m.Files, std::vector<std::string>{"a.exe"});
   EXPECT_EQ(m.LicFile, "lic.txt");
   EXPECT_EQ(m.MsgFile, "msg.txt");
   EXPECT_EQ(m.Version, "1.2");
+  EXPECT_EQ(m.Release, "releases/1.2.0.0/");
 }
 
 TEST(ReadManifest, MissingSectionsGiveEmptyResults) {
@@ -78,6 +83,37 @@ TEST(ReadManifest, MissingSectionsGiveEmptyResults) {
   EXPECT_EQ(m.MsgFile, "");
   EXPECT_EQ(m.Version, "");
   EXPECT_TRUE(m.Sha256.empty());
+  EXPECT_EQ(m.Release, std::nullopt);
+  p.Sections["info"] = {{"release", ""}};
+  EXPECT_EQ(Read(p).Release, "") << "an empty release is told from none";
+}
+
+// A release folder reaches the URL as it stands: only plain segments, each ending in "/".
+TEST(IsReleasePath, TakesPlainSegmentsEndingInASlash) {
+  const std::string Longest = std::string(199, 'a') + "/";
+  const struct {
+    std::string Release;
+    bool Taken;
+  } Cases[] = {
+      {"releases/2.0.0.0/", true},
+      {"R_1/v-2.x/", true},
+      {Longest, true},
+      {"a" + Longest, false},
+      {"", false},
+      {"releases/../", false},
+      {"releases//2/", false},
+      {"releases\\2/", false},
+      {"releases/%32/", false},
+      {"/releases/2/", false},
+      {"releases/2", false},
+      {"./", false},
+      {"releases/.2/", false},
+      {"releases/-2/", false},
+      {"releases/a b/", false},
+      {"releases/2?/", false},
+      {"releases/\xB0\xA1/", false},
+  };
+  for (const auto& c : Cases) EXPECT_EQ(IsReleasePath(c.Release), c.Taken) << c.Release;
 }
 
 TEST(ReadManifest, Sha256AndSizeSectionsGiveTheirLinesInFileOrder) {
@@ -172,35 +208,49 @@ TEST(SizeCheckOf, BoundsWhatIsListedAndWithAKeyRequiresIt) {
   }
 }
 
-// The record gives back exactly the bytes signed, and only a well-formed trailer counts as one:
-// anything else is a record without a signature, which no key verifies.
+// The record gives back exactly the bytes signed, and only one well-formed trailer at the very
+// end, found by line, counts as one: anything else is a record without a signature, which no key
+// verifies, and a published manifest whose signature fails.
 TEST(InstalledRecord, SplitsIntoTheSignedBytesAndTheirSignature) {
   const std::string Manifest = "[files]\r\n1=a.exe\r\n", Signature(64, '\xA5');
   const std::string Hex(128, 'x');
   std::string A5;
   for (int i = 0; i < 64; ++i) A5 += "a5";
-  EXPECT_EQ(InstalledRecord(Manifest, Signature), Manifest + "\r\n;sig=" + A5 + "\r\n");
+  const std::string Trailer = "\r\n;sig=" + A5 + "\r\n";
+  const std::string Upper = Manifest + "\r\n;sig=" + std::string(128, 'A') + "\r\n";
+  EXPECT_EQ(InstalledRecord(Manifest, Signature), Manifest + Trailer);
   EXPECT_EQ(InstalledRecord(Manifest, ""), Manifest);
+  EXPECT_EQ(InstalledRecord(Upper, std::string(64, '\xAA')), Upper) << "kept as received";
+  const std::string Named = "[files]\r\n1=a;sig=" + A5 + "\r\n";
   const struct {
     const char* What;
     std::string Record;
     std::string Manifest, Signature;
+    bool Stray = true;
   } Cases[] = {
-      {"signed", InstalledRecord(Manifest, Signature), Manifest, Signature},
-      {"upper-case digits", Manifest + "\r\n;sig=" + std::string(128, 'A') + "\r\n", Manifest,
-       std::string(64, '\xAA')},
-      {"unsigned", Manifest, Manifest, ""},
-      {"an empty manifest, signed", InstalledRecord("", Signature), "", Signature},
+      {"signed", InstalledRecord(Manifest, Signature), Manifest, Signature, false},
+      {"upper-case digits", Upper, Manifest, std::string(64, '\xAA'), false},
+      {"unsigned", Manifest, Manifest, "", false},
+      {"an empty manifest, signed", InstalledRecord("", Signature), "", Signature, false},
+      {"a file named with ;sig=", Named + Trailer, Named, Signature, false},
       {"a digit short", Manifest + "\r\n;sig=" + A5.substr(1) + "\r\n",
        Manifest + "\r\n;sig=" + A5.substr(1) + "\r\n", ""},
       {"no line end", Manifest + "\r\n;sig=" + A5, Manifest + "\r\n;sig=" + A5, ""},
       {"not hex", Manifest + "\r\n;sig=" + Hex + "\r\n", Manifest + "\r\n;sig=" + Hex + "\r\n", ""},
+      {"two trailers", Manifest + Trailer + Trailer.substr(2),
+       Manifest + Trailer + Trailer.substr(2), ""},
+      {"a trailer not at the end", Manifest + Trailer + "[x]\r\n", Manifest + Trailer + "[x]\r\n",
+       ""},
+      {"bytes after the trailer", Manifest + Trailer + " ", Manifest + Trailer + " ", ""},
+      {"after a lone line feed", Manifest + "\n;sig=" + A5 + "\r\n",
+       Manifest + "\n;sig=" + A5 + "\r\n", ""},
   };
   for (const auto& c : Cases) {
     SCOPED_TRACE(c.What);
     const TInstalledRecordParts Parts = SplitInstalledRecord(c.Record);
     EXPECT_EQ(Parts.Manifest, c.Manifest);
     EXPECT_EQ(Parts.Signature, c.Signature);
+    EXPECT_EQ(Parts.StrayTrailer, c.Stray);
   }
 }
 
