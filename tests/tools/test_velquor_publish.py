@@ -256,3 +256,96 @@ class Versions(unittest.TestCase):
                 else:
                     self.assertEqual(tool.parse_version(text),
                                      tuple(int(part) for part in meaning.split(".")))
+
+
+class Site(unittest.TestCase):
+    """Publishing into a site: a folder per release that never changes, install.inf naming it."""
+
+    def setUp(self):
+        self.addCleanup(os.umask, os.umask(0o022))
+        top = Path(self.enterContext(tempfile.TemporaryDirectory()))
+        self.payload, self.site, self.ledger = top / "payload", top / "site", top / "site.ledger"
+        write(self.payload, {"a.exe": b"a1", "sub/b.dll": b"b1", "lic.txt": b"lic"})
+
+    def publish(self, version, *args):
+        return run("publish", self.payload, "--site", self.site, "--key", KEYS / "p256.pem",
+                   "--version", version, "--licfile", "lic.txt", *args)
+
+    def manifest(self):
+        """install.inf's signed body, checked against its trailer, and the body parsed."""
+        data = (self.site / "install.inf").read_bytes()
+        body, hex_digits = re.fullmatch(rb"(.*)\r\n;sig=([0-9a-f]{128})\r\n", data, re.S).groups()
+        verify(KEY.public_key(), body, bytes.fromhex(hex_digits.decode()))
+        inf = configparser.ConfigParser(delimiters=("=",), interpolation=None, strict=True)
+        inf.read_string(body.decode("cp949"))
+        return data, inf
+
+    def state(self):
+        return snapshot(self.site), self.ledger.read_bytes()
+
+    def test_releases_publish_once_into_folders_of_their_own_and_prune_keeps_what_is_needed(self):
+        self.assertEqual(self.publish("1")[0], 0)
+        data, inf = self.manifest()
+        self.assertEqual(dict(inf["info"]), {"version": "1.0.0.0", "release": "releases/1.0.0.0/",
+                                             "licfile": "lic.txt"})
+        self.assertEqual(dict(inf["sha256"])["sub\\b.dll"], hashlib.sha256(b"b1").hexdigest())
+        release = self.site / "releases/1.0.0.0"
+        self.assertEqual({p.relative_to(self.site).as_posix(): p.stat().st_mode & 0o777
+                          for p in self.site.rglob("*")},
+                         {"install.inf": 0o644, "releases": 0o755, "releases/1.0.0.0": 0o755,
+                          "releases/1.0.0.0/a.exe": 0o644, "releases/1.0.0.0/lic.txt": 0o644,
+                          "releases/1.0.0.0/sub": 0o755, "releases/1.0.0.0/sub/b.dll": 0o644})
+        before = self.state()
+        self.assertEqual(self.publish("1.0")[0], 0)  # the same release again: nothing changes
+        self.assertEqual(self.state(), before)
+        write(self.payload, {"sub/b.dll": b"b2"})
+        code, _, err = self.publish("1")
+        self.assertEqual((code, self.state()), (1, before))
+        self.assertIn("published before with other files", err)
+
+        self.assertEqual(self.publish("2")[0], 0)
+        self.assertEqual(self.manifest()[1]["info"]["release"], "releases/2.0.0.0/")
+        self.assertEqual((release / "sub/b.dll").read_bytes(), b"b1")
+        (self.site / "releases/.velquor-publish-dead.tmp").mkdir()
+        (self.site / "releases/mine").mkdir()
+        for args, kept in ((["--keep", "0"], {"1.0.0.0", "2.0.0.0"}),  # current for under a week
+                           (["--keep", "2", "--min-age", "0"], {"1.0.0.0", "2.0.0.0"}),
+                           (["--keep", "0", "--min-age", "0"], {"2.0.0.0"})):  # the current stays
+            with self.subTest(args=args):
+                self.assertEqual(run("prune", self.site, *args)[0], 0)
+                self.assertEqual({p.name for p in (self.site / "releases").iterdir()},
+                                 kept | {"mine"})
+        write(self.payload, {"sub/b.dll": b"b3"})
+        self.assertIn("published before with other files", self.publish("1")[2])
+
+    def test_legacy_serves_earlier_installers_in_place_with_a_signature_of_the_whole_file(self):
+        self.assertEqual(self.publish("1", "--legacy")[0], 0)
+        data = self.manifest()[0]
+        verify(KEY.public_key(), data, (self.site / "install.inf.sig").read_bytes())
+        self.assertEqual((self.site / "sub/b.dll").read_bytes(), b"b1")
+        before = self.state()
+        self.assertEqual(self.publish("1", "--legacy")[0], 0)
+        self.assertEqual(self.state(), before)
+
+    def test_a_site_that_would_serve_the_key_or_the_payload_is_refused(self):
+        self.assertEqual(self.publish("1")[0], 0)
+        shutil.copy(KEYS / "p256.pem", self.site / "key.pem")
+        before = self.state()
+        write(self.payload, {"50%.txt": b"", "a#b.txt": b"", "releases/x.txt": b""})
+        cases = [
+            (["--key", self.site / "key.pem"], "lies inside"),
+            (["--site", self.payload / "site"], "one lies inside the other"),
+            (["--site", self.payload.parent], "one lies inside the other"),
+            (["--ledger", self.site / "ledger"], "lies inside"),
+            (["50%.txt"], "'%' or '#'"), (["a#b.txt"], "'%' or '#'"),
+            (["--legacy", "releases/x.txt"], "release folders"),
+        ]
+        for args, message in cases:
+            with self.subTest(args=args):
+                code, _, err = self.publish("2", *args)
+                self.assertEqual((code, err.count("\n")), (1, 1))
+                self.assertIn(message, err)
+                self.assertEqual(self.state(), before)
+        code, _, err = run("prune", self.payload)
+        self.assertEqual(code, 1)
+        self.assertIn("install.inf", err)
