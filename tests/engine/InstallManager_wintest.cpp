@@ -581,6 +581,15 @@ TEST_F(InstallManagerTest, EveryFileComesFromTheReleaseFolderItsManifestNames) {
   EXPECT_EQ(ReadBytes(InstallDir + "Update\\b.dll"), "Update/b.dll");
   EXPECT_EQ(ReadBytes(InstallDir + "readme.txt"), "readme.txt");
   EXPECT_EQ(Requests(Server.Log(), "releases/2.0/license.txt"), 1);
+  // As a site is served: a release's files kept by caches for a year, the manifest and errors not.
+  for (const auto& [Path, Cache] :
+       {std::pair{"install.inf", "no-cache, no-transform"},
+        {"releases/2.0/readme.txt", "public, max-age=31536000, immutable, no-transform"},
+        {"releases/2.0/missing.txt", "no-store"}})
+    EXPECT_NE(Server.Get(std::string("/program/manager/install/") + Path)
+                  .find(std::string("\r\nCache-Control: ") + Cache + "\r\n"),
+              std::string::npos)
+        << Path;
 }
 
 TEST_F(InstallManagerTest, AMissingManifestIsNamedWithTheServersStatus) {
