@@ -143,12 +143,13 @@ class Publish(unittest.TestCase):
         write(self.payload, {name: b"x" for name in (
             "ok.txt", "a=b.txt", ";x.txt", "[x].txt", " a.txt", "'q.txt'", "a.txt", "A.TXT",
             "a:b.txt", "a<b.txt", "CON", "sub/nul.txt", "com¹.log", "aux .txt", "a.", "...",
-            "dir/x", *near)})
+            "dir/x", "50%.txt", "a#b.txt", "releases/x.txt", *near)})
         shutil.copy(KEYS / "p256.pem", self.payload / "key.pem")
         os.link(KEYS / "p256.pem", self.payload / "outside.pem")
         elsewhere = Path(self.enterContext(tempfile.TemporaryDirectory()))
         (elsewhere / "key.pem").symlink_to(self.payload / "key.pem")
         (elsewhere / "keys").symlink_to(KEYS)
+        site = elsewhere / "site"
         # An earlier publication must survive.
         self.assertEqual(self.publish("ok.txt", *near)[0], 0)
         before = snapshot(self.payload)
@@ -181,6 +182,12 @@ class Publish(unittest.TestCase):
             (["install.rec"], "keeps for itself"), (["INSTALL.LST"], "keeps for itself"),
             (["--licfile", "velquormanager_uninstall.EXE", "ok.txt"], "keeps for itself"),
             (["sub/~VQ1a2F.tmp"], "keeps for itself"), (["INSTALL.INF.SIG"], "own files"),
+            (["--site", self.payload / "site", "ok.txt"], "one lies inside the other"),
+            (["--site", self.payload.parent, "ok.txt"], "one lies inside the other"),
+            (["--site", KEYS, "ok.txt"], "key lies inside"), (["--legacy", "ok.txt"], "--site"),
+            (["--site", site, "--ledger", site / "l", "ok.txt"], "ledger lies inside"),
+            (["--site", site, "50%.txt"], "'%' or '#'"), (["--site", site, "a#b.txt"], "'%'"),
+            (["--site", site, "--legacy", "releases/x.txt"], "release folders"),
         ] + [(["--key", KEYS / key, "ok.txt"], "key")
              for key in ("rsa.pem", "p384.pem", "junk.pem", "p256.pub", "none.pem")]
         for args, message, *during in cases:  # during: what holds while the tool runs
@@ -190,6 +197,7 @@ class Publish(unittest.TestCase):
                 self.assertEqual((code, out, err.count("\n")), (1, "", 1))
                 self.assertIn(message, err)
                 self.assertEqual(snapshot(self.payload), before)
+                self.assertFalse(site.exists())
 
     def test_failure_while_writing_puts_everything_back(self):
         def failing(real, path_end):
@@ -258,94 +266,42 @@ class Versions(unittest.TestCase):
                                      tuple(int(part) for part in meaning.split(".")))
 
 
-class Site(unittest.TestCase):
-    """Publishing into a site: a folder per release that never changes, install.inf naming it."""
 
-    def setUp(self):
+class Site(unittest.TestCase):
+    def test_a_release_is_published_once_into_its_folder_and_prune_keeps_what_is_needed(self):
         self.addCleanup(os.umask, os.umask(0o022))
         top = Path(self.enterContext(tempfile.TemporaryDirectory()))
-        self.payload, self.site, self.ledger = top / "payload", top / "site", top / "site.ledger"
-        write(self.payload, {"a.exe": b"a1", "sub/b.dll": b"b1", "lic.txt": b"lic"})
+        payload, site, ledger = top / "payload", top / "site", top / "site.ledger"
+        write(payload, {"a.exe": b"a1", "sub/b.dll": b"b1"})
 
-    def publish(self, version, *args):
-        return run("publish", self.payload, "--site", self.site, "--key", KEYS / "p256.pem",
-                   "--version", version, "--licfile", "lic.txt", *args)
+        def publish(version, *args):
+            return run("publish", payload, "--site", site, "--key", KEYS / "p256.pem",
+                       "--version", version, *args)[0]
 
-    def manifest(self):
-        """install.inf's signed body, checked against its trailer, and the body parsed."""
-        data = (self.site / "install.inf").read_bytes()
-        body, hex_digits = re.fullmatch(rb"(.*)\r\n;sig=([0-9a-f]{128})\r\n", data, re.S).groups()
-        verify(KEY.public_key(), body, bytes.fromhex(hex_digits.decode()))
-        inf = configparser.ConfigParser(delimiters=("=",), interpolation=None, strict=True)
-        inf.read_string(body.decode("cp949"))
-        return data, inf
-
-    def state(self):
-        return snapshot(self.site), self.ledger.read_bytes()
-
-    def test_releases_publish_once_into_folders_of_their_own_and_prune_keeps_what_is_needed(self):
-        self.assertEqual(self.publish("1")[0], 0)
-        data, inf = self.manifest()
-        self.assertEqual(dict(inf["info"]), {"version": "1.0.0.0", "release": "releases/1.0.0.0/",
-                                             "licfile": "lic.txt"})
-        self.assertEqual(dict(inf["sha256"])["sub\\b.dll"], hashlib.sha256(b"b1").hexdigest())
-        release = self.site / "releases/1.0.0.0"
-        self.assertEqual({p.relative_to(self.site).as_posix(): p.stat().st_mode & 0o777
-                          for p in self.site.rglob("*")},
-                         {"install.inf": 0o644, "releases": 0o755, "releases/1.0.0.0": 0o755,
-                          "releases/1.0.0.0/a.exe": 0o644, "releases/1.0.0.0/lic.txt": 0o644,
-                          "releases/1.0.0.0/sub": 0o755, "releases/1.0.0.0/sub/b.dll": 0o644})
-        before = self.state()
-        self.assertEqual(self.publish("1.0")[0], 0)  # the same release again: nothing changes
-        self.assertEqual(self.state(), before)
-        write(self.payload, {"sub/b.dll": b"b2"})
-        code, _, err = self.publish("1")
-        self.assertEqual((code, self.state()), (1, before))
-        self.assertIn("published before with other files", err)
-
-        self.assertEqual(self.publish("2")[0], 0)
-        self.assertEqual(self.manifest()[1]["info"]["release"], "releases/2.0.0.0/")
-        self.assertEqual((release / "sub/b.dll").read_bytes(), b"b1")
-        (self.site / "releases/.velquor-publish-dead.tmp").mkdir()
-        (self.site / "releases/mine").mkdir()
-        for args, kept in ((["--keep", "0"], {"1.0.0.0", "2.0.0.0"}),  # current for under a week
+        def state():
+            return snapshot(site), ledger.read_bytes()
+        self.assertEqual(publish("1", "--legacy"), 0)
+        data = (site / "install.inf").read_bytes()
+        body, digits = re.fullmatch(rb"(.*)\r\n;sig=([0-9a-f]{128})\r\n", data, re.S).groups()
+        verify(KEY.public_key(), body, bytes.fromhex(digits.decode()))
+        verify(KEY.public_key(), data, (site / "install.inf.sig").read_bytes())  # the whole file
+        self.assertIn(b"[info]\r\nversion=1.0.0.0\r\nrelease=releases/1.0.0.0/\r\n", body)
+        self.assertIn(f"sub\\b.dll={hashlib.sha256(b'b1').hexdigest()}".encode(), body)
+        self.assertEqual((site / "sub/b.dll").read_bytes(), b"b1")  # --legacy: in place as well
+        self.assertEqual({p.stat().st_mode & 0o777 for p in site.rglob("*")}, {0o644, 0o755})
+        before = state()
+        self.assertEqual(publish("1.0", "--legacy"), 0)  # the same release again changes nothing
+        self.assertEqual(state(), before)
+        write(payload, {"sub/b.dll": b"b2"})
+        self.assertEqual((publish("1"), state()), (1, before))  # a release never changes
+        self.assertEqual(publish("2"), 0)
+        self.assertEqual((site / "releases/1.0.0.0/sub/b.dll").read_bytes(), b"b1")
+        (site / "releases/.velquor-publish-dead.tmp").mkdir()
+        (site / "releases/mine").mkdir()
+        for args, kept in ((["--keep", "0"], {"1.0.0.0", "2.0.0.0"}),  # current a moment ago
                            (["--keep", "2", "--min-age", "0"], {"1.0.0.0", "2.0.0.0"}),
-                           (["--keep", "0", "--min-age", "0"], {"2.0.0.0"})):  # the current stays
-            with self.subTest(args=args):
-                self.assertEqual(run("prune", self.site, *args)[0], 0)
-                self.assertEqual({p.name for p in (self.site / "releases").iterdir()},
-                                 kept | {"mine"})
-        write(self.payload, {"sub/b.dll": b"b3"})
-        self.assertIn("published before with other files", self.publish("1")[2])
-
-    def test_legacy_serves_earlier_installers_in_place_with_a_signature_of_the_whole_file(self):
-        self.assertEqual(self.publish("1", "--legacy")[0], 0)
-        data = self.manifest()[0]
-        verify(KEY.public_key(), data, (self.site / "install.inf.sig").read_bytes())
-        self.assertEqual((self.site / "sub/b.dll").read_bytes(), b"b1")
-        before = self.state()
-        self.assertEqual(self.publish("1", "--legacy")[0], 0)
-        self.assertEqual(self.state(), before)
-
-    def test_a_site_that_would_serve_the_key_or_the_payload_is_refused(self):
-        self.assertEqual(self.publish("1")[0], 0)
-        shutil.copy(KEYS / "p256.pem", self.site / "key.pem")
-        before = self.state()
-        write(self.payload, {"50%.txt": b"", "a#b.txt": b"", "releases/x.txt": b""})
-        cases = [
-            (["--key", self.site / "key.pem"], "lies inside"),
-            (["--site", self.payload / "site"], "one lies inside the other"),
-            (["--site", self.payload.parent], "one lies inside the other"),
-            (["--ledger", self.site / "ledger"], "lies inside"),
-            (["50%.txt"], "'%' or '#'"), (["a#b.txt"], "'%' or '#'"),
-            (["--legacy", "releases/x.txt"], "release folders"),
-        ]
-        for args, message in cases:
-            with self.subTest(args=args):
-                code, _, err = self.publish("2", *args)
-                self.assertEqual((code, err.count("\n")), (1, 1))
-                self.assertIn(message, err)
-                self.assertEqual(self.state(), before)
-        code, _, err = run("prune", self.payload)
-        self.assertEqual(code, 1)
-        self.assertIn("install.inf", err)
+                           (["--keep", "0", "--min-age", "0"], {"2.0.0.0"})):  # and the current
+            self.assertEqual(run("prune", site, *args)[0], 0)
+            self.assertEqual({p.name for p in (site / "releases").iterdir()}, kept | {"mine"})
+        self.assertEqual(publish("1"), 1)  # not even once its folder is gone
+        self.assertEqual(run("prune", payload)[0], 1)  # no install.inf to go by
