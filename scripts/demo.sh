@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The main job: the bundled demo install server serves the demo payload, signed with a demo key,
-# on the install host compiled into the installer, and the installer, built with that key, runs
+# The main job: the bundled demo install server serves the demo payload, published into a site
+# and signed with a demo key, on the install host compiled into the installer, and the installer, built with that key, runs
 # against it under Wine. The demo has a build tree of its own, build/demo, with its key in
 # build/demo/keys (made on the first run, never committed).
 #   With an X display, the installer opens there and you click through it.
@@ -21,11 +21,13 @@ if [ -z "${VELQUOR_DEMO_IN_XVFB:-}" ]; then
   [ -f "$tree/build.ninja" ] ||
     cmake --preset windows -B "$tree" -DVELQUOR_MANIFEST_PUBLIC_KEY="$root/$keys/public.pem" >/dev/null
   cmake --build "$tree" -j2 --target VelquorManager_Install demo_payload DemoWalk >/dev/null
-  # The vendor's step: install.inf (the files in the order the demo installs them) and its
-  # signature, over the copy of the payload in the build tree.
-  "${publish[@]}" publish "$tree/demo/payload" --key "$keys/private.pem" --version 1.0.0.0 \
-    --licfile license.txt --msgfile readme.txt VelquorManager.exe VelquorManager.ini \
-    Update/updater.cfg "doc/사용 설명서.txt" Lang/ko/messages.txt
+  # The vendor's step: the payload published into a site, its files in releases/1.0.0.0/ and
+  # install.inf (the files in the order the demo installs them) naming that folder, signed in its
+  # last line. The demo's program is built anew, so each demo starts a site and ledger of its own.
+  rm -rf "$tree/demo/site" "$tree/demo/site.ledger"
+  "${publish[@]}" publish "$tree/demo/payload" --site "$tree/demo/site" --key "$keys/private.pem" \
+    --version 1.0.0.0 --licfile license.txt --msgfile readme.txt VelquorManager.exe \
+    VelquorManager.ini Update/updater.cfg "doc/사용 설명서.txt" Lang/ko/messages.txt
   if [ -z "${DISPLAY:-}" ] || [ "${1:-}" = "--headless" ]; then
     exec env VELQUOR_DEMO_IN_XVFB=1 xvfb-run -a -s '-screen 0 1024x768x24' "$0" --headless
   fi
@@ -34,7 +36,7 @@ fi
 rig=$tree/wine
 exe=$tree/src/app/VelquorManager_Install.exe
 walker=$tree/demo/DemoWalk.exe
-payload=$tree/demo/payload
+site=$tree/demo/site
 out=$tree/demo
 mkdir -p "$out"
 
@@ -54,21 +56,22 @@ rm -rf "$WINEPREFIX/drive_c/Program Files/Harlune" "$link"
 wine reg delete 'HKLM\Software\Harlune' /f >/dev/null 2>&1 || true
 wine reg delete "$uninstall_key" /f >/dev/null 2>&1 || true
 
-python3 tests/fixture/install_server.py --root "$payload" --host "$address" --port "$port" \
+python3 tests/fixture/install_server.py --root "$site" --host "$address" --port "$port" \
   --port-file "$out/server.port" --daemon --lifetime 3600
 cleanup() {
   python3 "$root/tests/fixture/install_server.py" --stop --port-file "$root/$out/server.port" || true
   [ -n "${VIRTUAL_DESKTOP_PID:-}" ] && kill "$VIRTUAL_DESKTOP_PID" 2>/dev/null || true
 }
 trap cleanup EXIT
-echo "demo: install server for http://$host/program/manager/install/ serving $payload"
+echo "demo: install server for http://$host/program/manager/install/ serving $site"
 
 if [ "${1:-}" != "--headless" ]; then
   echo "demo: starting the installer on $DISPLAY"
   wine "$exe" || true
 else
   # Slow the program's download a little, so the progress page can be seen.
-  curl -fsS "http://$host/_control/fault?path=VelquorManager.exe&throttle=300000" >/dev/null
+  curl -fsS "http://$host/_control/fault?path=releases/1.0.0.0/VelquorManager.exe&throttle=300000" \
+    >/dev/null
   desktop="velquor-demo-$$"
   # shellcheck source=wine-desktop.sh
   source scripts/wine-desktop.sh

@@ -37,8 +37,10 @@ std::string UserThousandSeparator() {
   return WideToUtf8(Separator);
 }
 
-std::string SourceURL(const std::string& RelativePath) {
-  return std::string(kBaseURL) + AnsiURLPath(RelativePath);
+// A release's files lie in its own folder, which never changes once published: a run fetches
+// the release its manifest names, whatever the vendor publishes meanwhile.
+std::string SourceURL(const std::optional<std::string>& Release, const std::string& RelativePath) {
+  return std::string(kBaseURL) + Release.value_or("") + AnsiURLPath(RelativePath);
 }
 
 }  // namespace
@@ -84,8 +86,11 @@ bool TInstallManager::FetchManifest() {
   TBodySink Record;
   const bool Staged = StageRecord(Record, Manifest);
   if (Staged) LoadManifest(WideToAnsi(Record.BodyPath()));
+  // Outside the grammar, a release could name another folder of the server or break the URL.
+  const bool BadRelease = Staged && Release && !IsReleasePath(*Release);
+  if (BadRelease) Failure_ = {TInstallFailure::TKind::Corrupt, std::string(kManifestName), 0};
   // A refused release leaves nothing behind.
-  if (!Staged || !NotOlderThanInstalled() || !RoomForFiles()) {
+  if (!Staged || BadRelease || !NotOlderThanInstalled() || !RoomForFiles()) {
     Record.Discard();
     RemoveMadeFolders(MadeParent, MadeInstallDir);
     return false;
@@ -96,6 +101,17 @@ bool TInstallManager::FetchManifest() {
 }
 
 bool TInstallManager::SignatureHolds(const std::string& Manifest) {
+  // Signed in its last line, the manifest is one file: no publish can fall between it and its
+  // signature. Its bytes are verified as they came; a proxy that changed them fails here.
+  const TInstalledRecordParts Parts = SplitInstalledRecord(Manifest);
+  if (!Parts.Signature.empty() || Parts.StrayTrailer) {
+    if (Parts.StrayTrailer || !VerifyEcdsaP256(*PublicKey, Parts.Manifest, Parts.Signature)) {
+      Failure_ = {TInstallFailure::TKind::BadSignature, "", 0};
+      return false;
+    }
+    Signature_ = Parts.Signature;
+    return true;
+  }
   TURLDownload& Fetch = NewSession(std::string(kBaseURL) + std::string(kSignatureName));
   std::string Signature;
   const bool Arrived = Fetch.Fetch(Signature, kEcdsaP256SignatureSize);
@@ -130,6 +146,7 @@ void TInstallManager::LoadManifest(const std::string& ManifestPath) {
   Sha256 = std::move(Manifest.Sha256);
   Sizes = std::move(Manifest.Sizes);
   Version = std::move(Manifest.Version);
+  Release = std::move(Manifest.Release);
 }
 
 bool TInstallManager::InstallFiles() {
@@ -203,7 +220,7 @@ bool TInstallManager::InstallFile(const std::string& RelativePath) {
     return true;
   // The service needs the file's folder to exist; if this fails, the download fails and says so.
   ForceDirectories(LocalFile.substr(0, LocalFile.find_last_of(L'\\')));
-  TURLDownload& File = NewSession(SourceURL(RelativePath));
+  TURLDownload& File = NewSession(SourceURL(Release, RelativePath));
   if (Check.Check == TDigestCheck::Compare) File.ExpectedDigest = Check.Digest;
   File.ExpectedSize = Size.Size;
   if (!Download(File, WideToAnsi(LocalFile))) {

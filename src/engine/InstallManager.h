@@ -77,8 +77,8 @@ class TInstallManager final : private TInstallSteps {
   // A new session for URL, wired to this manager's handlers, in Session.
   TURLDownload& NewSession(const std::string& URL);
   bool Download(TURLDownload& File, const std::string& LocalFile);
-  // install.inf.sig fetched and checked against the manifest's bytes; the failure's cause set
-  // when it does not hold.
+  // The signature in the manifest's last line, or without one install.inf.sig fetched, checked
+  // against the manifest's bytes; the failure's cause set when it does not hold.
   bool SignatureHolds(const std::string& Manifest);
   // The Parts' copy of the manifest in the temporary folder, for nobody to read back: made only
   // where the user may create files and where it was meant to be, else left out.
@@ -117,6 +117,7 @@ class TInstallManager final : private TInstallSteps {
   std::vector<std::string> Sha256;      // the manifest's [sha256] lines
   std::vector<std::string> Sizes;       // and its [size] lines
   std::string Version;                  // the manifest's [info] version, "" when none
+  std::optional<std::string> Release;   // its [info] release, nothing when absent
   std::string Signature_;               // with a key: the manifest's signature, as verified
   std::vector<std::string> Installed_;  // install.lst as this run keeps it
   Microsoft::WRL::ComPtr<TURLDownload> Session;

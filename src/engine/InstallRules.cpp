@@ -71,6 +71,26 @@ bool IsInstallablePath(std::u16string_view LocalPath) {
   }
 }
 
+bool IsReleasePath(std::string_view Release) {
+  constexpr std::size_t kMaxReleaseSize = 200;
+  const auto IsAlnum = [](char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+  };
+  if (Release.empty() || Release.size() > kMaxReleaseSize || Release.back() != '/') return false;
+  bool SegmentStart = true;
+  for (const char c : Release) {
+    if (c == '/') {
+      if (SegmentStart) return false;
+      SegmentStart = true;
+    } else if (SegmentStart ? !IsAlnum(c) : !IsAlnum(c) && c != '.' && c != '-' && c != '_') {
+      return false;
+    } else {
+      SegmentStart = false;
+    }
+  }
+  return true;
+}
+
 std::uint64_t RoomNeeded(const std::vector<TFileRoom>& Files, std::uint64_t ClusterSize) {
   constexpr std::uint64_t kMost = UINT64_MAX;
   const auto Add = [](std::uint64_t A, std::uint64_t B) { return A > kMost - B ? kMost : A + B; };

@@ -18,6 +18,12 @@
 // checked by the caller as well.
 bool IsInstallablePath(std::u16string_view LocalPath);
 
+// The manifest's [info] release, the folder under the base URL that every file of a release is
+// fetched from ("releases/2.0.0.0/"): segments of ASCII letters, digits, ".", "-" and "_", each
+// beginning with a letter or digit (so none is empty, "." or ".."), each ending in "/", at most
+// 200 characters in all. The URL path is built raw, so nothing else may reach it.
+bool IsReleasePath(std::string_view Release);
+
 // One file of a run as the room it needs sees it: its length and that of the copy it replaces
 // (0 when there is none).
 struct TFileRoom {

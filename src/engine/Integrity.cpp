@@ -65,7 +65,7 @@ TFileSizeCheck SizeCheckOf(const std::vector<std::string>& SizeLines, std::strin
 
 std::string InstalledRecord(std::string_view Manifest, std::string_view Signature) {
   std::string Record(Manifest);
-  if (Signature.empty()) return Record;
+  if (Signature.empty() || !SplitInstalledRecord(Manifest).Signature.empty()) return Record;
   constexpr char kDigits[] = "0123456789abcdef";
   Record += kTrailerStart;
   for (const char Byte : Signature) {
@@ -76,7 +76,16 @@ std::string InstalledRecord(std::string_view Manifest, std::string_view Signatur
 }
 
 TInstalledRecordParts SplitInstalledRecord(std::string_view Record) {
-  if (Record.size() >= kTrailerSize) {
+  constexpr std::string_view kTrailerLine = kTrailerStart.substr(2);
+  // Every line that begins ";sig=": a line begins at the start or after CR or LF.
+  std::size_t Lines = 0, Last = 0;
+  for (std::size_t At = 0; At != std::string_view::npos;) {
+    if (Record.substr(At).starts_with(kTrailerLine)) ++Lines, Last = At;
+    At = Record.find_first_of("\r\n", At);
+    if (At != std::string_view::npos) ++At;
+  }
+  if (Lines == 0) return {Record, {}};
+  if (Lines == 1 && Record.size() >= kTrailerSize && Last == Record.size() - kTrailerSize + 2) {
     const std::string_view Trailer = Record.substr(Record.size() - kTrailerSize);
     std::string Signature(kEcdsaP256SignatureSize, '\0');
     if (Trailer.starts_with(kTrailerStart) && Trailer.ends_with(kTrailerEnd) &&
@@ -84,7 +93,7 @@ TInstalledRecordParts SplitInstalledRecord(std::string_view Record) {
                  kEcdsaP256SignatureSize))
       return {Record.substr(0, Record.size() - kTrailerSize), std::move(Signature)};
   }
-  return {Record, {}};
+  return {Record, {}, true};
 }
 
 TFileDigestCheck DigestCheckOf(const std::vector<std::string>& Sha256Lines,

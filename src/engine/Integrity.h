@@ -52,11 +52,17 @@ TFileSizeCheck SizeCheckOf(const std::vector<std::string>& SizeLines, std::strin
 // The record of the installed release, install.rec: the manifest's exact bytes, then, when it
 // was signed, a trailer that the profile reader skips as a comment line (CR LF, ";sig=", the
 // signature's 128 hex digits, CR LF). So the record is one file, replaced by one move, and the
-// bytes before the trailer are exactly the ones signed.
+// bytes before the trailer are exactly the ones signed. A manifest published with its trailer
+// already is its own record: it is kept as received, never with a second trailer.
 std::string InstalledRecord(std::string_view Manifest, std::string_view Signature);
 struct TInstalledRecordParts {
   std::string_view Manifest;
   std::string Signature;  // its 64 bytes; empty when the record has no trailer
+  // A ";sig=" line other than one well-formed trailer at the very end: a second one, one before
+  // the end, one malformed. Such bytes are signed by nobody.
+  bool StrayTrailer = false;
 };
-// A record's manifest and signature; a record without a well-formed trailer is all manifest.
+// A record's (or a published manifest's) signed bytes and signature. The trailer is found by
+// line, never by substring (a file may be named "a;sig=b"); without exactly one well-formed
+// trailer at the very end it is all manifest.
 TInstalledRecordParts SplitInstalledRecord(std::string_view Record);

@@ -11,6 +11,7 @@ constexpr std::string_view kSizeSection = "size";
 constexpr std::string_view kLicFileKey = "licfile";
 constexpr std::string_view kMsgFileKey = "msgfile";
 constexpr std::string_view kVersionKey = "version";
+constexpr std::string_view kReleaseKey = "release";
 
 std::string_view NameOf(std::string_view Line) { return Line.substr(0, Line.find('=')); }
 
@@ -72,6 +73,7 @@ void ReadManifest(TProfileReader& Reader, TManifest& Manifest) {
   Manifest.LicFile = ValueOfName(InfoLines, kLicFileKey);
   Manifest.MsgFile = ValueOfName(InfoLines, kMsgFileKey);
   Manifest.Version = ValueOfName(InfoLines, kVersionKey);
+  Manifest.Release = FindValueOfName(InfoLines, kReleaseKey);
   Manifest.Sha256 = ReadSectionLines(Reader, kSha256Section);
   Manifest.Sizes = ReadSectionLines(Reader, kSizeSection);
 }

@@ -21,6 +21,9 @@ struct TManifest {
   std::string Version = {};
   // The [size] section as "name=value" lines, as [sha256] is: each file's length in bytes.
   std::vector<std::string> Sizes = {};
+  // [info] "release": the folder under the base URL that the files are fetched from; nothing
+  // when the key is absent, told from an empty value (which is malformed).
+  std::optional<std::string> Release = {};
 };
 
 // Compares two ANSI (code page 949) names without regard to the case of Latin letters. Bytes of

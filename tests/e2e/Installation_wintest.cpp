@@ -455,26 +455,61 @@ TEST_F(Installation, TheCloseBoxDuringTheDownloadsLetsTheInstallationFinish) {
   EXPECT_TRUE(FileExistsA(DesktopLink()));
 }
 
-// The vendor's build (a key compiled in, the exe signed) installs a payload as it was published.
-// Its update fetches only the file that changed, while the program it installed runs (holding
-// its exe open). Run again with a file swapped on the server, it names that file and installs
-// none of it.
+// The vendor's build (a key compiled in, the exe signed) installs a payload published in place,
+// with its detached signature. From a site, the vendor publishes the next release while the
+// build installs the first there: the run completes with the release it began with, asking for
+// no detached signature. The next run installs the new release, fetching only the file that
+// changed from its folder, while the program installed before runs (holding its exe open). Run
+// again with that file swapped on the server, it names the file and installs none of it.
 TEST_F(Installation, TheVendorsBuildInstallsOnlyWhatWasPublished) {
-  const std::string Exe = OnDriveZ(VELQUOR_SIGNED_INSTALLER_EXE);
+  const std::string Exe = OnDriveZ(VELQUOR_SIGNED_INSTALLER_EXE), Site = VELQUOR_SITE;
+  const std::string First = ReadBytes(VELQUOR_SITE_FIRST), Next = ReadBytes(Site + "install.inf");
+  const std::string Base = "GET /program/manager/install/";
+  const auto Finish = [](TInstaller& I) {
+    EXPECT_EQ(I.TextOf(IDC_LABEL29), L"프로그램 설치가 완료되었습니다.");
+    I.Press(IDC_BTN_FINISH);
+    EXPECT_TRUE(I.Process().WaitForExit(kStepTimeoutMs));
+  };
   const auto InstallAndFinish = [&] {
     TInstaller I(Exe);
     ASSERT_NE(I.Form, nullptr);
     ASSERT_TRUE(I.Install());
-    EXPECT_EQ(I.TextOf(IDC_LABEL29), L"프로그램 설치가 완료되었습니다.");
-    I.Press(IDC_BTN_FINISH);
-    EXPECT_TRUE(I.Process().WaitForExit(kStepTimeoutMs));
+    Finish(I);
   };
   Server.PutPublished(VELQUOR_SIGNED_PAYLOAD);
   InstallAndFinish();
   EXPECT_EQ(ReadBytes(InstallDir() + "Update\\b.dll"), "library");
 
   Server.Clear();
-  Server.PutPublished(VELQUOR_NEWER_PAYLOAD);
+  Server.PutPublished(Site, "releases\\2.0.0.0\\");
+  Server.Put("install.inf", First);
+  // Its last file takes seconds: the next release is published meanwhile, its folder first and
+  // install.inf last, as the publishing tool does.
+  Server.Fault("releases/2.0.0.0/Update/b.dll", "throttle=2");
+  for (const char* Name : {"license.txt", "readme.txt", "Update\\b.dll"})
+    DeleteFileA((InstallDir() + Name).c_str());
+  {
+    TInstaller I(Exe);
+    ASSERT_NE(I.Form, nullptr);
+    ASSERT_TRUE(I.GoToReadyPage());
+    I.Press(IDC_BTN_NEXT);
+    ASSERT_TRUE(
+        WaitUntil([&] { return I.TextOf(IDC_LBL_ALL_FILES) == L"3 / 4"; }, kInstallTimeoutMs));
+    Server.PutPublished(Site, "releases\\3.0.0.0\\");
+    Server.Put("install.inf", Next);
+    ASSERT_TRUE(I.WaitForPage(4, kInstallTimeoutMs));
+    ASSERT_TRUE(WaitUntil([&] { return I.TextOf(IDC_BTN_FINISH) == L"완료"; }, kStepTimeoutMs));
+    Finish(I);
+  }
+  std::string Fetched = Base + "install.inf 200\n";
+  for (const char* Name : {"license.txt", "readme.txt", "Update/b.dll"})
+    Fetched += Base + "releases/2.0.0.0/" + Name + " 200\n";
+  EXPECT_EQ(Server.Log(), Fetched);
+  EXPECT_EQ(ReadBytes(InstallDir() + "Update\\b.dll"), "library");
+  EXPECT_TRUE(ReadBytes(InstallDir() + "install.rec") == First) << "the manifest as received";
+  EXPECT_EQ(InstalledBoundValue(), "2.0.0.0");
+
+  Server.Clear();
   {
     const TFileHandle Running(CreateFileA((InstallDir() + "VelquorManager.exe").c_str(),
                                           GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
@@ -483,20 +518,16 @@ TEST_F(Installation, TheVendorsBuildInstallsOnlyWhatWasPublished) {
     InstallAndFinish();
   }
   EXPECT_EQ(Server.Log(),
-            "GET /program/manager/install/install.inf 200\n"
-            "GET /program/manager/install/install.inf.sig 200\n"
-            "GET /program/manager/install/Update/b.dll 200\n");
+            Base + "install.inf 200\n" + Base + "releases/3.0.0.0/Update/b.dll 200\n");
   for (const char* Name : {"license.txt", "readme.txt", "VelquorManager.exe", "Update\\b.dll"})
     EXPECT_TRUE(ReadBytes(InstallDir() + Name) ==
                 ReadBytes(std::string(VELQUOR_NEWER_PAYLOAD) + Name))
         << Name;
-  EXPECT_TRUE(ReadBytes(InstallDir() + "install.rec") ==
-              SignedRecord(ReadBytes(std::string(VELQUOR_NEWER_PAYLOAD) + "install.inf"),
-                           ReadBytes(std::string(VELQUOR_NEWER_PAYLOAD) + "install.inf.sig")));
+  EXPECT_TRUE(ReadBytes(InstallDir() + "install.rec") == Next);
   EXPECT_EQ(InstalledBoundValue(), "3.0.0.0");
 
   // The installed copy is gone, so the swapped file is fetched.
-  Server.Put("Update\\b.dll", "a stranger's library");
+  Server.Put("releases\\3.0.0.0\\Update\\b.dll", "a stranger's library");
   DeleteFileA((InstallDir() + "Update\\b.dll").c_str());
   {
     TInstaller I(Exe);

@@ -162,10 +162,23 @@ std::string Release(const std::string& Name);
 std::string ReleaseSignature(const std::string& Name);
 
 // A build with the vendor's key installs only what the vendor published: a payload signed at
-// configure time with the build tree's test key, served as published or tampered with.
+// configure time with the build tree's test key, served as published or tampered with, and the
+// same release published into a site, signed in its last line, with that line tampered with.
 TEST_F(InstallManagerTest, WithAKeyOnlyThePublishedPayloadInstalls) {
   ASSERT_NE(kManifestPublicKey, nullptr);
   const std::string Manifest = ReadBytes(std::string(VELQUOR_SIGNED_PAYLOAD) + "install.inf");
+  const std::string Site = ReadBytes(VELQUOR_SITE_FIRST), Trailer = Site.substr(Site.size() - 137);
+  const auto ServeSite = [&](const std::string& Bytes) {
+    return [&, Bytes] {
+      Server.PutPublished(VELQUOR_SITE, "releases\\2.0.0.0\\");
+      Server.Put("install.inf", Bytes);
+    };
+  };
+  std::string Flipped = Site;
+  char& Digit = Flipped[Flipped.size() - 3];  // the signature's last hex digit
+  Digit = Digit == '0' ? '1' : '0';
+  const char* const kBadSignature = "설치 정보의 서명이 올바르지 않습니다.";
+  const std::vector<std::string> kManifestOnly = {"install.inf"};
   struct {
     const char* Name;
     std::function<void()> Tamper;
@@ -173,6 +186,10 @@ TEST_F(InstallManagerTest, WithAKeyOnlyThePublishedPayloadInstalls) {
     std::vector<std::string> Requested;  // every request, when the run ends at the manifest
   } const Cases[] = {
       {"as published", [] {}, "", {}},
+      {"two trailers", ServeSite(Site + Trailer.substr(2)), kBadSignature, kManifestOnly},
+      {"a trailer not at the end", ServeSite(Site + "[x]\r\n"), kBadSignature, kManifestOnly},
+      {"bytes added after the trailer", ServeSite(Site + "\r\n"), kBadSignature, kManifestOnly},
+      {"a bad signature in the trailer", ServeSite(Flipped), kBadSignature, kManifestOnly},
       {"a file swapped on the server",
        [&] { Server.Put("Update\\b.dll", "a stranger's library"); },
        "파일이 손상되었습니다: Update\\b.dll",
@@ -211,7 +228,7 @@ TEST_F(InstallManagerTest, WithAKeyOnlyThePublishedPayloadInstalls) {
     if (!c.Requested.empty()) {
       const std::string Log = Server.Log();
       for (const std::string& Name : c.Requested) EXPECT_EQ(Requests(Log, Name), 1) << Log;
-      EXPECT_EQ(std::count(Log.begin(), Log.end(), '\n'), 2) << Log;
+      EXPECT_EQ(std::count(Log.begin(), Log.end(), '\n'), std::ssize(c.Requested)) << Log;
     }
   }
 }
@@ -509,6 +526,33 @@ TEST_F(InstallManagerTest, TooLittleRoomEndsTheRunBeforeItsFirstFile) {
   EXPECT_EQ(Server.Log(), "GET /program/manager/install/install.inf 200\n");
   EXPECT_FALSE(FolderExistsA(InstallDir));
   EXPECT_EQ(UninstallValue("DisplayName"), "(none)");
+}
+
+// A release folder outside the grammar, or an empty one, is a damaged manifest, refused before
+// any file is requested.
+TEST_F(InstallManagerTest, AReleaseFolderOutsideTheGrammarIsRefusedBeforeAnyFile) {
+  for (const char* Release : {"releases/../", "releases//2/", "releases\\2/", "releases/%32/",
+                              "/releases/2/", "releases/2", ""}) {
+    SCOPED_TRACE(Release);
+    Server.Clear();
+    Serve(std::string("[info]\r\nlicfile=l.txt\r\nrelease=") + Release +
+          "\r\n[files]\r\n1=b.dll\r\n");
+    TInstallManager Manager(View);
+    EXPECT_FALSE(Manager.Run());
+    EXPECT_EQ(FailureText(Manager.Failure()), "파일이 손상되었습니다: install.inf");
+    EXPECT_EQ(Server.Log(), "GET /program/manager/install/install.inf 200\n");
+    EXPECT_FALSE(FolderExistsA(InstallDir));
+  }
+  // As a site is served: a release's files kept by caches for a year, the manifest and errors not.
+  Server.Put("releases/2.0/readme.txt", "readme");
+  for (const auto& [Path, Cache] :
+       {std::pair{"install.inf", "no-cache, no-transform"},
+        {"releases/2.0/readme.txt", "public, max-age=31536000, immutable, no-transform"},
+        {"releases/2.0/missing.txt", "no-store"}})
+    EXPECT_NE(Server.Get(std::string("/program/manager/install/") + Path)
+                  .find(std::string("\r\nCache-Control: ") + Cache + "\r\n"),
+              std::string::npos)
+        << Path;
 }
 
 TEST_F(InstallManagerTest, AMissingManifestIsNamedWithTheServersStatus) {

@@ -1,4 +1,5 @@
 #include "engine/Manifest.h"
+#include "engine/InstallRules.h"
 #include "engine/Integrity.h"
 
 #include <gtest/gtest.h>
@@ -172,35 +173,56 @@ TEST(SizeCheckOf, BoundsWhatIsListedAndWithAKeyRequiresIt) {
   }
 }
 
-// The record gives back exactly the bytes signed, and only a well-formed trailer counts as one:
-// anything else is a record without a signature, which no key verifies.
+// A release folder reaches the URL as it stands: only plain segments, each ending in "/".
+TEST(IsReleasePath, TakesPlainSegmentsEndingInASlash) {
+  const std::string Longest = std::string(199, 'a') + "/";
+  for (const std::string Taken :
+       {std::string("releases/2.0.0.0/"), std::string("R_1/v-2.x/"), Longest})
+    EXPECT_TRUE(IsReleasePath(Taken)) << Taken;
+  for (const std::string Refused :
+       {"a" + Longest, std::string("./"), std::string("r/.2/"), std::string("r/-2/"),
+        std::string("r/a b/"), std::string("r/2?/"), std::string("r/\xB0\xA1/")})
+    EXPECT_FALSE(IsReleasePath(Refused)) << Refused;
+}
+
+// The record gives back exactly the bytes signed, and only one well-formed trailer at the very
+// end, found by line, counts as one: anything else is a record without a signature, which no key
+// verifies, and a published manifest whose signature fails.
 TEST(InstalledRecord, SplitsIntoTheSignedBytesAndTheirSignature) {
   const std::string Manifest = "[files]\r\n1=a.exe\r\n", Signature(64, '\xA5');
   const std::string Hex(128, 'x');
   std::string A5;
   for (int i = 0; i < 64; ++i) A5 += "a5";
-  EXPECT_EQ(InstalledRecord(Manifest, Signature), Manifest + "\r\n;sig=" + A5 + "\r\n");
+  const std::string Trailer = "\r\n;sig=" + A5 + "\r\n";
+  const std::string Upper = Manifest + "\r\n;sig=" + std::string(128, 'A') + "\r\n";
+  EXPECT_EQ(InstalledRecord(Manifest, Signature), Manifest + Trailer);
   EXPECT_EQ(InstalledRecord(Manifest, ""), Manifest);
+  EXPECT_EQ(InstalledRecord(Upper, std::string(64, '\xAA')), Upper) << "kept as received";
+  const std::string Named = "[files]\r\n1=a;sig=" + A5 + "\r\n";
   const struct {
     const char* What;
     std::string Record;
     std::string Manifest, Signature;
+    bool Stray = true;
   } Cases[] = {
-      {"signed", InstalledRecord(Manifest, Signature), Manifest, Signature},
-      {"upper-case digits", Manifest + "\r\n;sig=" + std::string(128, 'A') + "\r\n", Manifest,
-       std::string(64, '\xAA')},
-      {"unsigned", Manifest, Manifest, ""},
-      {"an empty manifest, signed", InstalledRecord("", Signature), "", Signature},
+      {"signed", InstalledRecord(Manifest, Signature), Manifest, Signature, false},
+      {"upper-case digits", Upper, Manifest, std::string(64, '\xAA'), false},
+      {"unsigned", Manifest, Manifest, "", false},
+      {"an empty manifest, signed", InstalledRecord("", Signature), "", Signature, false},
+      {"a file named with ;sig=", Named + Trailer, Named, Signature, false},
       {"a digit short", Manifest + "\r\n;sig=" + A5.substr(1) + "\r\n",
        Manifest + "\r\n;sig=" + A5.substr(1) + "\r\n", ""},
       {"no line end", Manifest + "\r\n;sig=" + A5, Manifest + "\r\n;sig=" + A5, ""},
       {"not hex", Manifest + "\r\n;sig=" + Hex + "\r\n", Manifest + "\r\n;sig=" + Hex + "\r\n", ""},
+      {"after a lone line feed", Manifest + "\n;sig=" + A5 + "\r\n",
+       Manifest + "\n;sig=" + A5 + "\r\n", ""},
   };
   for (const auto& c : Cases) {
     SCOPED_TRACE(c.What);
     const TInstalledRecordParts Parts = SplitInstalledRecord(c.Record);
     EXPECT_EQ(Parts.Manifest, c.Manifest);
     EXPECT_EQ(Parts.Signature, c.Signature);
+    EXPECT_EQ(Parts.StrayTrailer, c.Stray);
   }
 }
 

@@ -143,12 +143,13 @@ class Publish(unittest.TestCase):
         write(self.payload, {name: b"x" for name in (
             "ok.txt", "a=b.txt", ";x.txt", "[x].txt", " a.txt", "'q.txt'", "a.txt", "A.TXT",
             "a:b.txt", "a<b.txt", "CON", "sub/nul.txt", "com¹.log", "aux .txt", "a.", "...",
-            "dir/x", *near)})
+            "dir/x", "50%.txt", "a#b.txt", "releases/x.txt", *near)})
         shutil.copy(KEYS / "p256.pem", self.payload / "key.pem")
         os.link(KEYS / "p256.pem", self.payload / "outside.pem")
         elsewhere = Path(self.enterContext(tempfile.TemporaryDirectory()))
         (elsewhere / "key.pem").symlink_to(self.payload / "key.pem")
         (elsewhere / "keys").symlink_to(KEYS)
+        site = elsewhere / "site"
         # An earlier publication must survive.
         self.assertEqual(self.publish("ok.txt", *near)[0], 0)
         before = snapshot(self.payload)
@@ -181,6 +182,12 @@ class Publish(unittest.TestCase):
             (["install.rec"], "keeps for itself"), (["INSTALL.LST"], "keeps for itself"),
             (["--licfile", "velquormanager_uninstall.EXE", "ok.txt"], "keeps for itself"),
             (["sub/~VQ1a2F.tmp"], "keeps for itself"), (["INSTALL.INF.SIG"], "own files"),
+            (["--site", self.payload / "site", "ok.txt"], "one lies inside the other"),
+            (["--site", self.payload.parent, "ok.txt"], "one lies inside the other"),
+            (["--site", KEYS, "ok.txt"], "key lies inside"), (["--legacy", "ok.txt"], "--site"),
+            (["--site", site, "--ledger", site / "l", "ok.txt"], "ledger lies inside"),
+            (["--site", site, "50%.txt"], "'%' or '#'"), (["--site", site, "a#b.txt"], "'%'"),
+            (["--site", site, "--legacy", "releases/x.txt"], "release folders"),
         ] + [(["--key", KEYS / key, "ok.txt"], "key")
              for key in ("rsa.pem", "p384.pem", "junk.pem", "p256.pub", "none.pem")]
         for args, message, *during in cases:  # during: what holds while the tool runs
@@ -190,6 +197,7 @@ class Publish(unittest.TestCase):
                 self.assertEqual((code, out, err.count("\n")), (1, "", 1))
                 self.assertIn(message, err)
                 self.assertEqual(snapshot(self.payload), before)
+                self.assertFalse(site.exists())
 
     def test_failure_while_writing_puts_everything_back(self):
         def failing(real, path_end):
@@ -256,3 +264,44 @@ class Versions(unittest.TestCase):
                 else:
                     self.assertEqual(tool.parse_version(text),
                                      tuple(int(part) for part in meaning.split(".")))
+
+
+
+class Site(unittest.TestCase):
+    def test_a_release_is_published_once_into_its_folder_and_prune_keeps_what_is_needed(self):
+        self.addCleanup(os.umask, os.umask(0o022))
+        top = Path(self.enterContext(tempfile.TemporaryDirectory()))
+        payload, site, ledger = top / "payload", top / "site", top / "site.ledger"
+        write(payload, {"a.exe": b"a1", "sub/b.dll": b"b1"})
+
+        def publish(version, *args):
+            return run("publish", payload, "--site", site, "--key", KEYS / "p256.pem",
+                       "--version", version, *args)[0]
+
+        def state():
+            return snapshot(site), ledger.read_bytes()
+        self.assertEqual(publish("1", "--legacy"), 0)
+        data = (site / "install.inf").read_bytes()
+        body, digits = re.fullmatch(rb"(.*)\r\n;sig=([0-9a-f]{128})\r\n", data, re.S).groups()
+        verify(KEY.public_key(), body, bytes.fromhex(digits.decode()))
+        verify(KEY.public_key(), data, (site / "install.inf.sig").read_bytes())  # the whole file
+        self.assertIn(b"[info]\r\nversion=1.0.0.0\r\nrelease=releases/1.0.0.0/\r\n", body)
+        self.assertIn(f"sub\\b.dll={hashlib.sha256(b'b1').hexdigest()}".encode(), body)
+        self.assertEqual((site / "sub/b.dll").read_bytes(), b"b1")  # --legacy: in place as well
+        self.assertEqual({p.stat().st_mode & 0o777 for p in site.rglob("*")}, {0o644, 0o755})
+        before = state()
+        self.assertEqual(publish("1.0", "--legacy"), 0)  # the same release again changes nothing
+        self.assertEqual(state(), before)
+        write(payload, {"sub/b.dll": b"b2"})
+        self.assertEqual((publish("1"), state()), (1, before))  # a release never changes
+        self.assertEqual(publish("2"), 0)
+        self.assertEqual((site / "releases/1.0.0.0/sub/b.dll").read_bytes(), b"b1")
+        (site / "releases/.velquor-publish-dead.tmp").mkdir()
+        (site / "releases/mine").mkdir()
+        for args, kept in ((["--keep", "0"], {"1.0.0.0", "2.0.0.0"}),  # current a moment ago
+                           (["--keep", "2", "--min-age", "0"], {"1.0.0.0", "2.0.0.0"}),
+                           (["--keep", "0", "--min-age", "0"], {"2.0.0.0"})):  # and the current
+            self.assertEqual(run("prune", site, *args)[0], 0)
+            self.assertEqual({p.name for p in (site / "releases").iterdir()}, kept | {"mine"})
+        self.assertEqual(publish("1"), 1)  # not even once its folder is gone
+        self.assertEqual(run("prune", payload)[0], 1)  # no install.inf to go by
