@@ -176,10 +176,10 @@ TEST(SizeCheckOf, BoundsWhatIsListedAndWithAKeyRequiresIt) {
 // A release folder reaches the URL as it stands: only plain segments, each ending in "/".
 TEST(IsReleasePath, TakesPlainSegmentsEndingInASlash) {
   const std::string Longest = std::string(199, 'a') + "/";
-  for (const std::string Taken :
+  for (const std::string& Taken :
        {std::string("releases/2.0.0.0/"), std::string("R_1/v-2.x/"), Longest})
     EXPECT_TRUE(IsReleasePath(Taken)) << Taken;
-  for (const std::string Refused :
+  for (const std::string& Refused :
        {"a" + Longest, std::string("./"), std::string("r/.2/"), std::string("r/-2/"),
         std::string("r/a b/"), std::string("r/2?/"), std::string("r/\xB0\xA1/")})
     EXPECT_FALSE(IsReleasePath(Refused)) << Refused;
