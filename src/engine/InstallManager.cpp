@@ -116,8 +116,8 @@ void TInstallManager::LoadManifest(const std::string& ManifestPath) {
   Files = std::move(Manifest.Files);
   LicFile = std::move(Manifest.LicFile);
   MsgFile = std::move(Manifest.MsgFile);
-  Sha256 = std::move(Manifest.Sha256);
-  Sizes = std::move(Manifest.Sizes);
+  Sha256 = TSectionLines(std::move(Manifest.Sha256));
+  Sizes = TSectionLines(std::move(Manifest.Sizes));
   Version = std::move(Manifest.Version);
 }
 

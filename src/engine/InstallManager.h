@@ -109,8 +109,8 @@ class TInstallManager final : private TInstallSteps {
   std::string LicFile;
   std::string MsgFile;
   std::vector<std::string> Files;
-  std::vector<std::string> Sha256;      // the manifest's [sha256] lines
-  std::vector<std::string> Sizes;       // and its [size] lines
+  TSectionLines Sha256;                 // the manifest's [sha256] lines
+  TSectionLines Sizes;                  // and its [size] lines
   std::string Version;                  // the manifest's [info] version, "" when none
   std::string Signature_;               // with a key: the manifest's signature, as verified
   std::vector<std::string> Installed_;  // install.lst as this run keeps it
