@@ -12,7 +12,8 @@ namespace {
 
 using TClock = std::chrono::steady_clock;
 
-constexpr DWORD kReadSize = 256 * 1024;
+// Large reads: a small file in one call, a large one in few.
+constexpr DWORD kReadSize = 1024 * 1024;
 // Long enough that the messages cost next to nothing, short enough that a user never sees it.
 constexpr std::chrono::milliseconds kSlice{8};
 // When the window's messages are due again: one slice runs on across many small files.
@@ -49,13 +50,17 @@ std::optional<THashedFile> HashFile(HANDLE File, std::string* Bytes,
 }
 
 std::optional<ULONGLONG> SizeWithDigest(const std::wstring& Path, const TSha256Digest& Digest,
-                                        const THashProgress& Progress) {
+                                        const THashProgress& Progress,
+                                        std::wstring_view FinalPath) {
   // Only the plain file at Path counts: a link (or a hard link's other name) leads to bytes that
   // stand somewhere else, which an update must not take for the installed copy.
   const TFileHandle File(CreateFileW(
       Path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
       OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-  if (!File || !IsPlainFileAt(File.Get(), Path)) return std::nullopt;
+  // Its final path as meant settles the path at once; any other (a short name, a name in another
+  // case) has the path resolved and compared.
+  if (!File || !(IsPlainFileNamed(File.Get(), FinalPath) || IsPlainFileAt(File.Get(), Path)))
+    return std::nullopt;
   const std::optional<THashedFile> Hashed = HashFile(File.Get(), nullptr, Progress);
   if (!Hashed || Hashed->Digest != Digest) return std::nullopt;
   return Hashed->Size;
