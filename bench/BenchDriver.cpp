@@ -220,14 +220,17 @@ class TChild {
 }
 
 // Welcome page, agreement page with the box ticked, ready page: as a user would press through.
+// The agreement box is looked up once its page shows: the other pages' controls come after the
+// window's first frame.
 void WalkToReadyPage(HWND Form) {
   const HWND Next = Control(Form, IDC_BTN_NEXT);
-  const HWND Agree = Control(Form, IDC_CHK_OK);
-  if (!Next || !Agree) Fail("the installer window lacks its Next button or agreement box");
+  if (!Next) Fail("the installer window lacks its Next button");
   if (!WaitUntil([&] { return Enabled(Next); }, kStepTimeoutMs)) Fail("Next never enabled");
   PostMessageW(Next, BM_CLICK, 0, 0);
   if (!WaitUntil([&] { return Visible(Control(Form, IDC_TS_OPTION)); }, kStepTimeoutMs))
     Fail("the agreement page did not show");
+  const HWND Agree = Control(Form, IDC_CHK_OK);
+  if (!Agree) Fail("the agreement page lacks its agreement box");
   PostMessageW(Agree, BM_CLICK, 0, 0);
   if (!WaitUntil([&] { return Enabled(Next); }, kStepTimeoutMs))
     Fail("Next stayed disabled after the agreement");

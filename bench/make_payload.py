@@ -7,6 +7,9 @@
   make_payload.py update FOLDER    the next release of the install payload (made first, in
                                    FOLDER's sibling "install"): the same files, linked, but for
                                    one mid-sized file with other bytes
+  make_payload.py manifest FOLDER  an install.inf as long as the installer takes (4 MiB), filled
+                                   with short [files] entries and no [sha256], as a server
+                                   without a key could send it; none of its files is there
 
 Every install.inf carries a [sha256] section with each file's digest, as a vendor publishes it.
 
@@ -31,6 +34,8 @@ SMALLEST = 1 * KIB
 LARGEST = 8 * MIB
 SUB_FOLDER_SHARE = 5  # one file in five lies in a sub-folder
 SUB_FOLDERS = ["bin", "data", "data/maps", "lang/ko", "plugins/net"]
+
+MANIFEST_CAP = 4 * MIB  # the installer's cap on install.inf
 
 SINGLE_NAME = "single.bin"
 SINGLE_BYTES = 32 * MIB
@@ -153,9 +158,28 @@ def write_update(folder):
     return entries
 
 
+def write_manifest(folder):
+    """The cap filled with entries; returns how many."""
+    lines, size = [b"[files]\r\n"], len(b"[files]\r\n")
+    while True:
+        line = b"%d=d\\f%06d.bin\r\n" % (len(lines), len(lines))
+        if size + len(line) > MANIFEST_CAP:
+            break
+        lines.append(line)
+        size += len(line)
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, "install.inf"), "wb") as out:
+        out.write(b"".join(lines))
+    return len(lines) - 1, size
+
+
 def main():
-    if len(sys.argv) != 3 or sys.argv[1] not in ("install", "single", "update"):
+    if len(sys.argv) != 3 or sys.argv[1] not in ("install", "single", "update", "manifest"):
         sys.exit(__doc__)
+    if sys.argv[1] == "manifest":
+        count, size = write_manifest(sys.argv[2])
+        print("payload manifest: %d entries, %d bytes" % (count, size))
+        return
     if sys.argv[1] == "update":
         entries = write_update(sys.argv[2])
         print("payload update: %s changed" % changed_file(entries)[0])

@@ -14,6 +14,8 @@
 #      one file changed (a), the same release again (b), the 32 MiB file unchanged (c, with
 #      WM_NULL latency while it is hashed); the requests each made, and the installer's hashing
 #      rate against sha256sum over the same files
+#   B8 a manifest of the 4 MiB the installer takes, filled with short entries: the time from Next
+#      to the counter's first step (the manifest fetched, kept and read), and WM_NULL latency
 # B1 also runs the installer minimized (no painting) and splits each run by the server's log, so
 # the table says where the time goes; the peer installs the same payload in each round.
 # Usage: scripts/bench.sh [--rounds N] [--starts N]
@@ -117,6 +119,7 @@ makensis -V2 -DHOST="$host" -DROOT="$root" -DLICENSE="$bench/peer/License.txt" \
 python3 bench/make_payload.py install "$bench/payload/install" >&2
 python3 bench/make_payload.py single "$bench/payload/single" >&2
 python3 bench/make_payload.py update "$bench/payload/update" >&2
+python3 bench/make_payload.py manifest "$bench/payload/manifest" >&2
 
 # --- the Wine session: one prefix and one wineserver for every program of the run ------------
 rig=$bench/wine
@@ -329,6 +332,21 @@ for round in $(seq "$rounds"); do
 done
 echo "b7-bytes install=$(cd "$bench/payload/install" && cat -- "${unix_names[@]}" | wc -c)" \
   "single=$(stat -c %s "$bench/payload/single/single.bin")" >>"$results"
+
+# --- B8 a manifest as long as the installer takes ----------------------------------------------
+say "B8: the 4 MiB manifest of short entries, $rounds times timed, once probed every 10 ms"
+manifest=$bench/payload/manifest/install.inf
+echo "b8-manifest entries=$(($(wc -l <"$manifest") - 1)) bytes=$(stat -c %s "$manifest")" >>"$results"
+serve "$bench/payload/manifest"
+# None of its files is there: the run ends at the first one's 404, right after the manifest's
+# reading, which the counter's first step marks.
+for round in $(seq "$rounds"); do
+  rm -rf "$program_files/Harlune"
+  run_tagged install b8 "$tools/bench_driver.exe" install "$(winpath "$installer")"
+done
+rm -rf "$program_files/Harlune"
+run_tagged probe b8-probe "$tools/bench_driver.exe" probe "$(winpath "$installer")" 10
+rm -rf "$program_files/Harlune"
 stop_nginx
 
 # --- B2 responsiveness -----------------------------------------------------------------------

@@ -104,8 +104,10 @@ void TApplication::Run() {
       HandleMessage(Msg);
       continue;
     }
-    if (OnIdle) Guard(OnIdle);
+    // Start-up ends where the queue first runs empty, as a start is timed (WaitForInputIdle),
+    // before the idle step's work.
     WriteStartupPhases();
+    if (OnIdle) Guard(OnIdle);
     if (!Terminated_) WaitMessage();
   }
 }

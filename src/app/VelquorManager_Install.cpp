@@ -82,11 +82,14 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   // An error that ends the wizard before its window is made is a failure.
   int ExitCode = kExitFailed;
   Application.Guard([&] {
-    auto Form = std::make_unique<TInstForm>();
+    // The first frame shows the first page: the others' controls come at the first idle.
+    auto Form = std::make_unique<TInstForm>(TInstForm::TPages::FirstNow);
     Application.MainWindow = Form->Handle();
-    // Idle: the action-list update, for the window while it is visible and enabled.
+    // Idle: the pages completed, and the action-list update for the window while it is visible
+    // and enabled.
     Application.OnIdle = [] {
       if (!InstForm) return;
+      InstForm->CompletePages();
       const HWND Window = InstForm->Handle();
       if (IsWindowVisible(Window) && IsWindowEnabled(Window)) InstForm->ActionList1.Update();
     };

@@ -120,7 +120,7 @@ int AskToCancel(HWND Owner) {
 
 }  // namespace
 
-TInstForm::TInstForm() {
+TInstForm::TInstForm(TPages Pages) {
   InstForm = this;
   const HINSTANCE Instance = GetModuleHandleW(nullptr);
   RegisterWindowClass(kInstFormClass, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1),
@@ -138,6 +138,7 @@ TInstForm::TInstForm() {
   SetFont(Dpi_);
   MarkStartupPhase("font");
   CreateControls();
+  if (Pages == TPages::AllNow) CreatePageControls();
   BindActions();
   MarkStartupPhase("controls");
   // The controls already stand at their places for this DPI.
@@ -181,6 +182,21 @@ void TInstForm::CreateControls() {
                  L"Velquor 매니저를 귀하의 컴퓨터에 설치합니다.");
   Label26.Create(tsWelcome, IDC_LABEL26, {48, 208}, L"계속 진행하려면 다음 버튼을 눌러 주세요.");
 
+  Panel1.Create(Handle_, IDC_PANEL1, L"", GetSysColor(COLOR_BTNFACE));
+  Image1.Create(Panel1, IDC_IMAGE1, {18, 7, 147, 26}, TImage::TFit::Actual, kLogoName);
+  btnPrev.Create(Panel1, IDC_BTN_PREV, {312, 8, 75, 25});
+  btnNext.Create(Panel1, IDC_BTN_NEXT, {392, 8, 75, 25});
+  btnFinish.Create(Panel1, IDC_BTN_FINISH, {496, 8, 75, 25});
+}
+
+void TInstForm::CompletePages() {
+  if (!PagesComplete_) CreatePageControls();
+}
+
+void TInstForm::CreatePageControls() {
+  PagesComplete_ = true;
+  // Each page's controls are its own children, so coming after the buttons changes no tab
+  // order: the pages still come before them.
   Label31.Create(tsOption, IDC_LABEL31, {16, 16},
                  L"사용권 계약서에 동의하여야 설치를 계속할 수 있습니다.");
   chkOk.Create(tsOption, IDC_CHK_OK, {16, 256, 169}, L"사용계약서에 동의합니다.");
@@ -204,12 +220,6 @@ void TInstForm::CreateControls() {
   Label2.Create(tsCancel, IDC_LABEL2, {56, 104}, L"프로그램 설치가 취소되었습니다.");
   Label3.Create(tsCancel, IDC_LABEL3, {56, 160, 248, 24},
                 L"나중에 다시 설치하려면 \r\n설치 프로그램을 재실행하여 주시기 바랍니다.", false);
-
-  Panel1.Create(Handle_, IDC_PANEL1, L"", GetSysColor(COLOR_BTNFACE));
-  Image1.Create(Panel1, IDC_IMAGE1, {18, 7, 147, 26}, TImage::TFit::Actual, kLogoName);
-  btnPrev.Create(Panel1, IDC_BTN_PREV, {312, 8, 75, 25});
-  btnNext.Create(Panel1, IDC_BTN_NEXT, {392, 8, 75, 25});
-  btnFinish.Create(Panel1, IDC_BTN_FINISH, {496, 8, 75, 25});
 }
 
 void TInstForm::BindActions() {
@@ -311,11 +321,13 @@ int TInstForm::ProgressPageIndex() const {
 }
 
 void TInstForm::acPrevExecute() {
+  CompletePages();
   const int Page = PC.ActivePageIndex();
   if (Page > 0) PC.SetActivePageIndex(Page - 1);
 }
 
 void TInstForm::acNextExecute() {
+  CompletePages();
   const int Page = PC.ActivePageIndex();
   if (Page < ProgressPageIndex()) PC.SetActivePageIndex(Page + 1);
   if (PC.ActivePage() != &tsProgress) return;
@@ -344,6 +356,7 @@ void TInstForm::acNextExecute() {
 }
 
 void TInstForm::acCancelExecute() {
+  CompletePages();
   if (AskToCancel(Handle_) == IDYES) PC.SetActivePage(tsCancel);
 }
 

@@ -21,13 +21,19 @@ struct TXPManifest {};
 
 class TInstForm final : public TWindow, public TProgressView {
  public:
+  // Which controls come with the window: all of them, or those of the frame and the first page
+  // only, the other pages' coming at the first idle (or when a page changes before that): the
+  // first frame needs none of them, and each window costs a trip to the window server.
+  enum class TPages { AllNow, FirstNow };
   // Creates the window and its controls (not shown yet) and runs FormCreate. Sets InstForm and
   // hands the progress page down to the install engine.
-  TInstForm();
+  explicit TInstForm(TPages Pages = TPages::AllNow);
   ~TInstForm() override;
 
   // Shows the window centred on the screen.
   void Show();
+  // Creates the pages' controls that are not there yet.
+  void CompletePages();
   // Closing never asks: it ends the application once control is back in the message loop.
   void Close();
   // How the wizard ended, as Windows Installer's codes: complete, cancelled (the cancel page,
@@ -90,7 +96,9 @@ class TInstForm final : public TWindow, public TProgressView {
 
  private:
   LRESULT HandleMessage(UINT Message, WPARAM wParam, LPARAM lParam) override;
+  // The frame (panels, pages, logo, buttons) with the first page's controls; the other pages'.
   void CreateControls();
+  void CreatePageControls();
   void BindActions();
   // The window's font for Dpi, given to every control.
   void SetFont(UINT Dpi);
@@ -119,6 +127,7 @@ class TInstForm final : public TWindow, public TProgressView {
   TFont Font_;
   HWND LastFocus_ = nullptr;
   bool LicenseShown_ = false;
+  bool PagesComplete_ = false;
   int ExitCode_ = kExitUserCancelled;
   std::optional<std::wstring> PendingAllFiles_;
   std::optional<std::wstring> PendingCurrFile_;

@@ -143,15 +143,20 @@ void TInstallManager::LoadManifest(const std::string& ManifestPath) {
   Files = std::move(Manifest.Files);
   LicFile = std::move(Manifest.LicFile);
   MsgFile = std::move(Manifest.MsgFile);
-  Sha256 = std::move(Manifest.Sha256);
-  Sizes = std::move(Manifest.Sizes);
+  Sha256 = TSectionLines(std::move(Manifest.Sha256));
+  Sizes = TSectionLines(std::move(Manifest.Sizes));
   Version = std::move(Manifest.Version);
   Release = std::move(Manifest.Release);
 }
 
 bool TInstallManager::InstallFiles() {
+  // Held while its files are checked and installed, so that its final path, found once, stays
+  // what each file's final path is compared with.
+  HeldInstallDir_ = THeldFolder::Open(AnsiToWide(InstallDir));
   const TManifest Manifest{Files, LicFile, MsgFile};
-  return RunInstallSequence(Manifest, *this);
+  const bool Installed = RunInstallSequence(Manifest, *this);
+  HeldInstallDir_ = THeldFolder();
+  return Installed;
 }
 
 bool TInstallManager::DownloadFile(const std::string& URL, const std::string& LocalFile) {
@@ -216,7 +221,10 @@ bool TInstallManager::InstallFile(const std::string& RelativePath) {
   SweepLeftovers(LocalFile);
   // A copy that already has the published digest needs nothing from the network: an update
   // fetches only what changed, and leaves alone the unchanged files a running program holds.
-  if (Check.Check == TDigestCheck::Compare && InstalledCopyIsCurrent(LocalFile, Check.Digest))
+  if (Check.Check == TDigestCheck::Compare &&
+      InstalledCopyIsCurrent(LocalFile,
+                             HeldInstallDir_ ? HeldInstallDir_.FinalPath() + L'\\' + Local : L"",
+                             Check.Digest))
     return true;
   // The service needs the file's folder to exist; if this fails, the download fails and says so.
   ForceDirectories(LocalFile.substr(0, LocalFile.find_last_of(L'\\')));
@@ -240,6 +248,7 @@ bool TInstallManager::InstallFile(const std::string& RelativePath) {
 }
 
 bool TInstallManager::InstalledCopyIsCurrent(const std::wstring& LocalFile,
+                                             const std::wstring& FinalPath,
                                              const TSha256Digest& Digest) {
   // A copy read long enough to be seen shows on the page as a download does, its size and how
   // far the read has come; every copy that is current leaves it as its download's end would.
@@ -251,7 +260,7 @@ bool TInstallManager::InstalledCopyIsCurrent(const std::wstring& LocalFile,
     if (!std::exchange(Started, true)) ShowDownloadStart(View_);
     ShowDownloadProgress(View_, Counted(Size), Counted(Read), ThousandSeparator_);
   };
-  const std::optional<ULONGLONG> Size = SizeWithDigest(LocalFile, Digest, Show);
+  const std::optional<ULONGLONG> Size = SizeWithDigest(LocalFile, Digest, Show, FinalPath);
   if (!Size) return false;
   Show(*Size, *Size);
   return true;

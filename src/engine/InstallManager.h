@@ -19,6 +19,7 @@
 #include "engine/ProgressView.h"
 #include "engine/Version.h"
 #include "net/URLDownload.h"
+#include "win32/CheckedFile.h"
 #include "win32/FileSystem.h"
 
 class TInstallManager final : private TInstallSteps {
@@ -73,7 +74,9 @@ class TInstallManager final : private TInstallSteps {
 
   void FailDownload(const std::string& RelativePath);
   // Whether the copy at LocalFile already has Digest; the page then stands as after its download.
-  bool InstalledCopyIsCurrent(const std::wstring& LocalFile, const TSha256Digest& Digest);
+  // FinalPath: the final path it shows when it stands where it is meant, "" when not known.
+  bool InstalledCopyIsCurrent(const std::wstring& LocalFile, const std::wstring& FinalPath,
+                              const TSha256Digest& Digest);
   // A new session for URL, wired to this manager's handlers, in Session.
   TURLDownload& NewSession(const std::string& URL);
   bool Download(TURLDownload& File, const std::string& LocalFile);
@@ -114,12 +117,13 @@ class TInstallManager final : private TInstallSteps {
   std::string LicFile;
   std::string MsgFile;
   std::vector<std::string> Files;
-  std::vector<std::string> Sha256;      // the manifest's [sha256] lines
-  std::vector<std::string> Sizes;       // and its [size] lines
+  TSectionLines Sha256;                 // the manifest's [sha256] lines
+  TSectionLines Sizes;                  // and its [size] lines
   std::string Version;                  // the manifest's [info] version, "" when none
   std::optional<std::string> Release;   // its [info] release, nothing when absent
   std::string Signature_;               // with a key: the manifest's signature, as verified
   std::vector<std::string> Installed_;  // install.lst as this run keeps it
+  THeldFolder HeldInstallDir_;          // while the files are installed
   Microsoft::WRL::ComPtr<TURLDownload> Session;
 
   TProgressView& View_;

@@ -48,10 +48,10 @@ std::optional<TSha256Digest> ParseSha256Hex(std::string_view Text) {
   return Digest;
 }
 
-TFileSizeCheck SizeCheckOf(const std::vector<std::string>& SizeLines, std::string_view RelativePath,
-                           bool KeyCompiledIn) {
+namespace {
+
+TFileSizeCheck SizeCheck(std::optional<std::string_view> Value, bool KeyCompiledIn) {
   constexpr std::size_t kMaxDigits = 15;
-  const std::optional<std::string> Value = FindValueOfName(SizeLines, RelativePath);
   std::uint64_t Size = 0;
   bool WellFormed = Value && !Value->empty() && Value->size() <= kMaxDigits;
   for (std::size_t i = 0; WellFormed && i < Value->size(); ++i) {
@@ -61,6 +61,35 @@ TFileSizeCheck SizeCheckOf(const std::vector<std::string>& SizeLines, std::strin
   }
   if (WellFormed) return {false, Size};
   return {KeyCompiledIn, std::nullopt};
+}
+
+TFileDigestCheck DigestCheck(std::optional<std::string_view> Value, bool KeyCompiledIn) {
+  if (!Value) return {KeyCompiledIn ? TDigestCheck::Refuse : TDigestCheck::Unchecked, {}};
+  const std::optional<TSha256Digest> Digest = ParseSha256Hex(*Value);
+  if (!Digest) return {TDigestCheck::Refuse, {}};
+  return {TDigestCheck::Compare, *Digest};
+}
+
+}  // namespace
+
+TFileSizeCheck SizeCheckOf(const std::vector<std::string>& SizeLines, std::string_view RelativePath,
+                           bool KeyCompiledIn) {
+  return SizeCheck(FindValueOfName(SizeLines, RelativePath), KeyCompiledIn);
+}
+
+TFileSizeCheck SizeCheckOf(const TSectionLines& Sizes, std::string_view RelativePath,
+                           bool KeyCompiledIn) {
+  return SizeCheck(Sizes.Find(RelativePath), KeyCompiledIn);
+}
+
+TFileDigestCheck DigestCheckOf(const std::vector<std::string>& Sha256Lines,
+                               std::string_view RelativePath, bool KeyCompiledIn) {
+  return DigestCheck(FindValueOfName(Sha256Lines, RelativePath), KeyCompiledIn);
+}
+
+TFileDigestCheck DigestCheckOf(const TSectionLines& Sha256, std::string_view RelativePath,
+                               bool KeyCompiledIn) {
+  return DigestCheck(Sha256.Find(RelativePath), KeyCompiledIn);
 }
 
 std::string InstalledRecord(std::string_view Manifest, std::string_view Signature) {
@@ -94,13 +123,4 @@ TInstalledRecordParts SplitInstalledRecord(std::string_view Record) {
       return {Record.substr(0, Record.size() - kTrailerSize), std::move(Signature)};
   }
   return {Record, {}, true};
-}
-
-TFileDigestCheck DigestCheckOf(const std::vector<std::string>& Sha256Lines,
-                               std::string_view RelativePath, bool KeyCompiledIn) {
-  const std::optional<std::string> Value = FindValueOfName(Sha256Lines, RelativePath);
-  if (!Value) return {KeyCompiledIn ? TDigestCheck::Refuse : TDigestCheck::Unchecked, {}};
-  const std::optional<TSha256Digest> Digest = ParseSha256Hex(*Value);
-  if (!Digest) return {TDigestCheck::Refuse, {}};
-  return {TDigestCheck::Compare, *Digest};
 }

@@ -37,6 +37,8 @@ struct TFileDigestCheck {
 };
 TFileDigestCheck DigestCheckOf(const std::vector<std::string>& Sha256Lines,
                                std::string_view RelativePath, bool KeyCompiledIn);
+TFileDigestCheck DigestCheckOf(const TSectionLines& Sha256, std::string_view RelativePath,
+                               bool KeyCompiledIn);
 
 // The length a file to install must have, by its entry among the [size] section's lines (names
 // compared as for [sha256]): 1 to 15 decimal digits. A body that runs past it is cut off, and one
@@ -47,6 +49,8 @@ struct TFileSizeCheck {
   std::optional<std::uint64_t> Size;  // the bound, when there is one
 };
 TFileSizeCheck SizeCheckOf(const std::vector<std::string>& SizeLines, std::string_view RelativePath,
+                           bool KeyCompiledIn);
+TFileSizeCheck SizeCheckOf(const TSectionLines& Sizes, std::string_view RelativePath,
                            bool KeyCompiledIn);
 
 // The record of the installed release, install.rec: the manifest's exact bytes, then, when it

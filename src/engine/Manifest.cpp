@@ -2,6 +2,8 @@
 
 #include "base/Cp949.h"
 
+#include <utility>
+
 namespace {
 
 constexpr std::string_view kFilesSection = "files";
@@ -34,10 +36,36 @@ bool SameAnsiText(std::string_view A, std::string_view B) {
   return true;
 }
 
+std::string AnsiNameKey(std::string_view Name) {
+  std::string Key(Name);
+  for (size_t i = 0; i < Key.size();) {
+    const size_t Size = Cp949CharSize(Key, i);
+    if (Size == 1) Key[i] = AsciiUpper(Key[i]);
+    i += Size;
+  }
+  return Key;
+}
+
+TSectionLines::TSectionLines(std::vector<std::string> Lines) : Lines_(std::move(Lines)) {
+  FirstOfName_.reserve(Lines_.size());
+  for (size_t i = 0; i < Lines_.size(); ++i)
+    FirstOfName_.try_emplace(AnsiNameKey(NameOf(Lines_[i])), i);
+}
+
+std::optional<std::string_view> TSectionLines::Find(std::string_view Name) const {
+  const auto Found = FirstOfName_.find(AnsiNameKey(Name));
+  if (Found == FirstOfName_.end()) return std::nullopt;
+  return ValueOf(Lines_[Found->second]);
+}
+
 std::vector<std::string> ReadSectionLines(TProfileReader& Reader, std::string_view Section) {
   std::vector<std::string> Lines;
-  for (const std::string& Key : Reader.SectionKeys(Section)) {
-    Lines.push_back(Key + "=" + Reader.Value(Section, Key));
+  std::vector<TProfileEntry> Entries = Reader.SectionEntries(Section);
+  Lines.reserve(Entries.size());
+  for (TProfileEntry& Entry : Entries) {
+    Entry.Name += '=';
+    Entry.Name += Entry.Value;
+    Lines.push_back(std::move(Entry.Name));
   }
   return Lines;
 }
@@ -64,11 +92,9 @@ std::vector<std::string> FilesOf(const TManifest& Manifest) {
 
 void ReadManifest(TProfileReader& Reader, TManifest& Manifest) {
   Manifest.Files.clear();
-  const std::vector<std::string> FileLines = ReadSectionLines(Reader, kFilesSection);
-  for (const std::string& Line : FileLines) {
-    std::string Value = ValueOfName(FileLines, NameOf(Line));
-    if (!Value.empty()) Manifest.Files.push_back(std::move(Value));
-  }
+  // Each entry already carries the value of the first entry of its name.
+  for (TProfileEntry& Entry : Reader.SectionEntries(kFilesSection))
+    if (!Entry.Value.empty()) Manifest.Files.push_back(std::move(Entry.Value));
   const std::vector<std::string> InfoLines = ReadSectionLines(Reader, kInfoSection);
   Manifest.LicFile = ValueOfName(InfoLines, kLicFileKey);
   Manifest.MsgFile = ValueOfName(InfoLines, kMsgFileKey);

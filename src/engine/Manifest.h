@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "base/ProfileReader.h"
@@ -32,6 +33,24 @@ bool SameAnsiText(std::string_view A, std::string_view B);
 
 // A section as "name=value" lines, one per key in file order.
 std::vector<std::string> ReadSectionLines(TProfileReader& Reader, std::string_view Section);
+
+// Name as SameAnsiText compares names: two names are the same exactly when their keys are equal.
+std::string AnsiNameKey(std::string_view Name);
+
+// A section's "name=value" lines, each name's first line found without a search, so that one
+// lookup a file costs the same however long the manifest is.
+class TSectionLines {
+ public:
+  TSectionLines() = default;
+  explicit TSectionLines(std::vector<std::string> Lines);
+  const std::vector<std::string>& Lines() const noexcept { return Lines_; }
+  // As FindValueOfName over the lines.
+  std::optional<std::string_view> Find(std::string_view Name) const;
+
+ private:
+  std::vector<std::string> Lines_;
+  std::unordered_map<std::string, std::size_t> FirstOfName_;
+};
 
 // The value of the first line whose name (the text before its first "=") equals Name without
 // regard to case; "" when there is none.

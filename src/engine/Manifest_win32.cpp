@@ -5,6 +5,7 @@
 #include "engine/Manifest.h"
 #include "base/Error.h"
 #include "win32/Handle.h"
+#include "win32/MessagePump.h"
 #include "win32/ProfileFile.h"
 #include "win32/SystemError.h"
 #include "win32/Text.h"
@@ -33,6 +34,15 @@ void CheckReadable(const std::string& Path) {
   }
 }
 
+// The window's waiting messages: reading a manifest of the 4 MiB it may have takes a few tenths
+// of a second (under Wine the platform parses the whole file again for each section read of a
+// file this fresh, some 50 ms), and the window must answer throughout.
+void HandleWindowMessages() {
+  // A quit message only marks the application as ending: the run ends on its own.
+  constexpr bool kGoOn = false;
+  HandleWaitingMessages(GetTickCount64() + kFrameMs, kGoOn);
+}
+
 }  // namespace
 
 void LoadManifest(const std::string& Path, TManifest& Manifest) {
@@ -42,5 +52,6 @@ void LoadManifest(const std::string& Path, TManifest& Manifest) {
   Manifest.Sizes.clear();
   CheckReadable(Path);
   TProfileFile Reader(Path);
+  Reader.KeepAnswering = HandleWindowMessages;
   ReadManifest(Reader, Manifest);
 }

@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "base/CryptoTypes.h"
 
@@ -28,5 +29,8 @@ std::optional<THashedFile> HashFile(HANDLE File, std::string* Bytes = nullptr,
 // The size of the plain file at Path when its bytes have exactly Digest. It is read with every
 // sharing granted, so that a program holding the file does not stop the check. Nothing for a
 // missing or unreadable file, a folder, a link or a file with other names, or other bytes.
+// FinalPath, when given, is the final path the file has where it is meant to be (a held
+// folder's, then its name): a file that shows exactly that one needs no look at its path.
 std::optional<ULONGLONG> SizeWithDigest(const std::wstring& Path, const TSha256Digest& Digest,
-                                        const THashProgress& Progress = {});
+                                        const THashProgress& Progress = {},
+                                        std::wstring_view FinalPath = {});

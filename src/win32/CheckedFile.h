@@ -30,6 +30,30 @@ std::wstring RandomFileName(std::wstring_view Prefix, std::wstring_view Ext, int
 // without regard to case.
 bool IsPlainFileAt(HANDLE File, const std::wstring& Path);
 
+// A folder held for as long as this object lives, so that nobody can rename, replace or delete
+// it (nor a folder above it) meanwhile, and its final path as the file system spells it. Empty
+// when it can't be opened or does not resolve to the path meant (a link or junction in its
+// place): its files are then checked one by one, path and all (IsPlainFileAt).
+class THeldFolder {
+ public:
+  THeldFolder() = default;
+  static THeldFolder Open(const std::wstring& Folder);
+
+  explicit operator bool() const noexcept { return static_cast<bool>(Folder_); }
+  // Without the "\\?\" prefix and without a backslash at the end.
+  const std::wstring& FinalPath() const noexcept { return FinalPath_; }
+
+ private:
+  TFileHandle Folder_;
+  std::wstring FinalPath_;
+};
+
+// Whether File is a plain file with one link whose final path is exactly FinalPath, as the file
+// system spells it: a held folder's final path, a backslash and the name as it stands there.
+// Cheaper than IsPlainFileAt, which resolves the meant path on every call; a false here may be
+// a name given in another case or as its short form, which IsPlainFileAt then accepts.
+bool IsPlainFileNamed(HANDLE File, std::wstring_view FinalPath);
+
 class TCheckedFile {
  public:
   enum class TOpen {

@@ -445,6 +445,15 @@ TEST_F(InstallManagerTest, AnUpdateFetchesOnlyWhatDiffersFromThePublishedDigest)
     DeleteFileA(Elsewhere.c_str());
   }
 
+  // Its name on disk in another case: its final path is not the one listed, and the path's
+  // check then finds it where it is meant all the same.
+  // (Wine renames nothing when only the case changes, so it is written anew.)
+  Server.Clear();
+  ASSERT_TRUE(DeleteFileA(Held.c_str()));
+  WriteBytes(InstallDir + "HELD.DLL", Payload[2].second);
+  ASSERT_TRUE(TInstallManager(View).Run());
+  EXPECT_EQ(Requests(Server.Log(), "held.dll"), 0);
+
   // Fetched, and failing as any download that cannot replace what stands there.
   const struct {
     const char* Name;

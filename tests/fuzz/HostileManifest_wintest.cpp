@@ -18,6 +18,7 @@
 #include "engine/Manifest.h"
 #include "base/Cp949.h"
 #include "base/Error.h"
+#include "win32/ProfileFile.h"
 #include "win32/TestFiles.h"
 
 namespace {
@@ -310,6 +311,92 @@ TEST(HostileManifestTest, AKeylessFirstEntryDoesNotHideTheSection) {
   WriteBytes(Path, "[files]\r\n1=a.exe\r\n=stray\r\n \t=blank\r\n2=b.dll\r\n");
   LoadManifest(Path, Manifest);
   EXPECT_EQ(Manifest.Files, (std::vector<std::string>{"a.exe", "b.dll"}));
+}
+
+// The reader takes a whole section in one read and works out what a lookup of each key gives:
+// it must give exactly what the platform's lookups give, key by key (TProfileReader's own
+// SectionEntries asks for each key), on the generator's manifests and on lines chosen for the
+// platform's rules.
+std::string FirstDifference(const std::vector<TProfileEntry>& Read,
+                            const std::vector<TProfileEntry>& LookedUp) {
+  for (size_t i = 0; i < std::max(Read.size(), LookedUp.size()); ++i) {
+    const std::string Got = i < Read.size() ? Read[i].Name + "=" + Read[i].Value : "(none)";
+    const std::string Want =
+        i < LookedUp.size() ? LookedUp[i].Name + "=" + LookedUp[i].Value : "(none)";
+    if (Got != Want)
+      return "entry " + std::to_string(i) + ": read \"" + Got.substr(0, 80) + "\", looked up \"" +
+             Want.substr(0, 80) + "\"";
+  }
+  return {};
+}
+
+// The platform keeps a file it read in memory only once it is 2 s old: the lookups, one call a
+// key, would otherwise parse the whole file again each time. Each text gets a time of its own,
+// so that no text is taken for the one before it.
+void AgeFile(const std::string& Path, int Serial) {
+  HANDLE File =
+      CreateFileA(Path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(File, INVALID_HANDLE_VALUE);
+  FILETIME Now;
+  GetSystemTimeAsFileTime(&Now);
+  ULARGE_INTEGER Time = {{Now.dwLowDateTime, Now.dwHighDateTime}};
+  Time.QuadPart -= (3600ULL + static_cast<ULONGLONG>(Serial)) * 10000000ULL;
+  const FILETIME Aged = {Time.LowPart, Time.HighPart};
+  EXPECT_TRUE(SetFileTime(File, nullptr, nullptr, &Aged));
+  CloseHandle(File);
+}
+
+TEST(HostileManifestTest, ASectionReadGivesWhatTheLookupsOfItsKeysGive) {
+  const std::string Hangul1100 = [] {
+    std::string Text;
+    for (int i = 0; i < 1100; ++i) Text += "\xB0\xA1";  // 가
+    return Text;
+  }();
+  const auto Quoted = [](char Quote, size_t Length) {
+    return Quote + std::string(Length, 'q') + Quote;
+  };
+  std::vector<std::string> Texts = {
+      // A nameless first line, a line without "=" before the same name with one, blanks round
+      // the "=", a comment, a repeated section.
+      "[files]\r\n=stray\r\nA\r\na=1\r\n b = \"2\" \r\n;c=3\r\nB=4\r\n[FILES]\r\nz=9\r\n",
+      // Quotes: a pair, an empty pair, one alone, mixed, and the cut round them.
+      "[files]\r\n1=\"x\"\r\n2=''\r\n3=\"\r\n4=\"x'\r\n5='\"y\"'\r\n6=" + Quoted('"', 2045) +
+          "\r\n7=" + Quoted('"', 2046) + "\r\n8=" + Quoted('\'', 2047) +
+          "\r\n9=" + Quoted('"', 2048) + "\r\n10=" + std::string(3000, 'v') + "\r\n",
+      // Values whose ANSI form is cut between characters.
+      "[files]\r\n1=" + Hangul1100 + "\r\n2=z" + Hangul1100 + "\r\n3=\"" + Hangul1100 + "\"\r\n",
+      // Names: Hangul, blanks and tabs, a name that is only blanks, control characters.
+      "[files]\r\n\xB0\xA1=h\r\n\xB0\xA1 =again\r\n\ta\tb\t=tab\r\n \t =blank\r\n\x1A=eof\r\n",
+  };
+  // UTF-8 and UTF-16 texts whose names the ANSI code page can't show: a lookup asks for "?".
+  Texts.push_back(
+      "\xEF\xBB\xBF[files]\r\n?=question\r\n\xC4\x89=hat\r\n\xC3\xA9=acute\r\nx\xE2\x82\xAC="
+      "euro\r\n");
+  {
+    const std::wstring Wide = L"\xFEFF[files]\r\n\x0109=hat\r\n?=q\r\n\x0109=again\r\n";
+    Texts.emplace_back(reinterpret_cast<const char*>(Wide.data()), Wide.size() * 2);
+  }
+  TManifestGenerator Generator(kSeed);
+  for (int n = 0; n < kManifestCount; ++n) Texts.push_back(Generator.Next().Text);
+
+  TTestFolder Folder;
+  const std::string Path = Folder / "install.inf";
+  int Failures = 0;
+  for (int n = 0; n < static_cast<int>(Texts.size()) && Failures < 5; ++n) {
+    WriteBytes(Path, Texts[n]);
+    AgeFile(Path, n);
+    TProfileFile File(Path);
+    for (const char* Section : {"files", "info"}) {
+      const std::string Difference = FirstDifference(File.SectionEntries(Section),
+                                                     File.TProfileReader::SectionEntries(Section));
+      if (Difference.empty()) continue;
+      ++Failures;
+      const std::string Kept = TempPathA() + "section-read-" + std::to_string(n) + ".inf";
+      WriteBytes(Kept, Texts[n]);
+      ADD_FAILURE() << "text " << n << ", [" << Section << "]: " << Difference << "; kept as "
+                    << Kept;
+    }
+  }
 }
 
 }  // namespace
