@@ -610,7 +610,9 @@ TEST_F(Installation, TheProductIsListedAndRemovedAsWindowsRemovesPrograms) {
   EXPECT_FALSE(FileExistsA(DesktopLink()));
   EXPECT_EQ(UninstallValue("DisplayName"), "(none)");
   EXPECT_EQ(InstalledBoundValue(), "(none)");
-  EXPECT_TRUE(WaitUntil([&] { return !FileExistsA(Uninstaller); }, kStepTimeoutMs))
+  // Set aside under a temporary name while it runs, it goes once it has ended.
+  EXPECT_TRUE(WaitUntil([&] { return !FileExistsA(Uninstaller) && Leftovers(Dir).empty(); },
+                        kStepTimeoutMs))
       << "the uninstaller is removed once it has ended";
   EXPECT_EQ(ReadBytes(Dir + "Report\\mine.txt"), "the user's");
   EXPECT_FALSE(FolderExistsA(Dir + "Update"));
