@@ -16,6 +16,7 @@
 #include "net/BodySink.h"
 #include "net/dsInetUtils.h"
 #include "win32/FileSystem.h"
+#include "win32/MessagePump.h"
 #include "win32/RunningImage.h"
 #include "win32/Text.h"
 
@@ -53,7 +54,9 @@ bool TInstallManager::RoomForFiles() {
   const std::wstring Dir = AnsiToWide(InstallDir);
   std::vector<TFileRoom> Room;
   std::uint64_t ListBytes = FileSizeOf(Dir + Utf8ToWide(kListName));
+  TKeepAnswering Answering;
   for (const std::string& Path : Listed) {
+    Answering.Tick();
     const std::optional<std::uint64_t> Size = SizeCheckOf(Sizes, Path, false).Size;
     // Without every size there is nothing to go by: the run finds out as it goes, as before.
     if (!Size) return true;
@@ -95,10 +98,13 @@ bool TInstallManager::KeepRecord(TBodySink& Record) {
 bool TInstallManager::KeepInstalledList() {
   // Every file this run may install, so that a run that fails halfway is removable too; what
   // earlier releases installed stays listed, as nothing removes it but the uninstaller.
-  std::vector<std::string> Added = FilesOf({Files, LicFile, MsgFile});
-  for (std::string& Path : Added) Path = WideToUtf8(WideLocalPath(Path));
-  std::erase_if(
-      Added, [](const std::string& Path) { return !IsInstallablePath(AsU16(Utf8ToWide(Path))); });
+  TKeepAnswering Answering;
+  std::vector<std::string> Added;
+  for (const std::string& Path : FilesOf({Files, LicFile, MsgFile})) {
+    Answering.Tick();
+    const std::wstring Local = WideLocalPath(Path);
+    if (IsInstallablePath(AsU16(Local))) Added.push_back(WideToUtf8(Local));
+  }
   for (std::string_view Own : {kRecordName, kUninstallerName, kListName}) Added.emplace_back(Own);
   // An earlier build's record of its release.
   for (std::string_view Pair : {kManifestName, kSignatureName})
@@ -160,19 +166,37 @@ bool TInstallManager::KeepUninstaller() {
 
 void TInstallManager::KeepFilesAtRestart() {
   // A removal marks a file it could not delete by its own path; this run's file of that path
-  // must not go when the computer restarts. Both forms of the folder: either may be marked.
+  // must not go when the computer restarts. Either form of the folder may be marked.
   const std::wstring Dir = AnsiToWide(InstallDir);
-  std::unordered_set<std::wstring> Paths;
-  std::vector<std::string> Ours = FilesOf({Files, LicFile, MsgFile});
-  for (std::string_view Own : kOwnFiles) Ours.emplace_back(Own);
-  for (const std::wstring& Form : {LongPathForm(Dir), ShortPathForm(Dir)}) {
+  std::vector<std::wstring> Forms;
+  for (std::wstring Form : {LongPathForm(Dir), ShortPathForm(Dir)}) {
     if (Form.empty()) continue;
-    for (const std::string& Path : Ours)
-      if (const std::wstring Full = FullPathName(Form + WideLocalPath(Path)); !Full.empty())
-        Paths.insert(UpperCase(Full));
+    if (Form.back() != L'\\') Form += L'\\';
+    Forms.push_back(UpperCase(std::move(Form)));
   }
-  CancelRestartDeletions([&](std::u16string_view Path) {
-    return Paths.contains(UpperCase(std::wstring(AsWide(Path))));
+  // This run's files, as keys relative to the folder: made only once a deletion under the
+  // folder is found, which is seldom.
+  std::unordered_set<std::wstring> Ours;
+  const auto OurKeys = [&]() -> const std::unordered_set<std::wstring>& {
+    if (!Ours.empty()) return Ours;
+    TKeepAnswering Answering;
+    std::vector<std::string> Listed = FilesOf({Files, LicFile, MsgFile});
+    for (std::string_view Own : kOwnFiles) Listed.emplace_back(Own);
+    const std::wstring Base = FullPathName(Dir);
+    for (const std::string& Path : Listed) {
+      Answering.Tick();
+      // Canonical, as the restart's entry was made: "." segments and trailing dots gone.
+      const std::wstring Full = FullPathName(Dir + WideLocalPath(Path));
+      if (Full.size() > Base.size() && Full.starts_with(Base))
+        Ours.insert(UpperCase(Full.substr(Base.size())));
+    }
+    return Ours;
+  };
+  CancelRestartDeletions([&](std::u16string_view Deleted) {
+    const std::wstring Path = UpperCase(std::wstring(AsWide(Deleted)));
+    for (const std::wstring& Form : Forms)
+      if (Path.starts_with(Form) && OurKeys().contains(Path.substr(Form.size()))) return true;
+    return false;
   });
 }
 

@@ -38,3 +38,11 @@ void HandleWaitingMessages(ULONGLONG Until, const bool& Stop) noexcept {
   }
   if (Painted) NextPaint = GetTickCount64() + kFrameMs;
 }
+
+void TKeepAnswering::Tick() noexcept {
+  if (++Calls_ % kCallsBetweenClocks != 0 || GetTickCount64() < Due_) return;
+  // A quit message only marks the application as ending: the work ends on its own.
+  constexpr bool kGoOn = false;
+  HandleWaitingMessages(GetTickCount64() + kFrameMs, kGoOn);
+  Due_ = GetTickCount64() + kSliceMs;
+}

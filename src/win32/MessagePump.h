@@ -30,3 +30,17 @@ ULONGLONG MsUntilPaint(ULONGLONG Now) noexcept;
 // Hands the waiting messages to the dispatcher, a paint only when one is due, until none is left,
 // Stop turns true, or the tick count reaches Until.
 void HandleWaitingMessages(ULONGLONG Until, const bool& Stop) noexcept;
+
+// Long work on the window's thread that waits on nothing (a manifest of many thousand entries
+// listed, sized, compared): its loops call Tick, which hands the waiting messages on once a slice
+// has passed, so the window answers throughout.
+class TKeepAnswering {
+ public:
+  void Tick() noexcept;
+
+ private:
+  static constexpr unsigned kCallsBetweenClocks = 256;
+  static constexpr ULONGLONG kSliceMs = 8;
+  ULONGLONG Due_ = GetTickCount64() + kSliceMs;
+  unsigned Calls_ = 0;
+};
