@@ -120,7 +120,7 @@ bool TInstallManager::KeepInstalledList() {
     Failure_ = {Held ? TKind::InUse : TKind::Download, std::string(kListName), 0};
     return false;
   }
-  Installed_ = InstalledListUnion(ParseInstalledList(Text), Added);
+  Installed_ = InstalledListUnion(ParseInstalledList(Text), Added, [&] { Answering.Tick(); });
   return KeepFile(kListName, InstalledListText(Installed_));
 }
 

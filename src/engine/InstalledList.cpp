@@ -30,13 +30,21 @@ std::string InstalledListText(const std::vector<std::string>& Paths) {
 }
 
 std::vector<std::string> InstalledListUnion(std::vector<std::string> Listed,
-                                            const std::vector<std::string>& Added) {
+                                            const std::vector<std::string>& Added,
+                                            const std::function<void()>& Between) {
+  const auto Step = [&] {
+    if (Between) Between();
+  };
   std::unordered_set<std::string> Seen;
+  Seen.reserve(Listed.size() + Added.size());
   std::vector<std::string> Union;
   Union.reserve(Listed.size() + Added.size());
-  for (std::string& Path : Listed)
+  for (std::string& Path : Listed) {
+    Step();
     if (Seen.insert(PathKey<char>(Path)).second) Union.push_back(std::move(Path));
+  }
   for (const std::string& Path : Added) {
+    Step();
     if (!Seen.insert(PathKey<char>(Path)).second) continue;
     std::string Local = Path;
     for (char& c : Local)

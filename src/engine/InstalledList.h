@@ -3,6 +3,7 @@
 // removes exactly that. UTF-8, one relative path a line in local form (backslashes), each line
 // ended by CR LF. Paths are compared without regard to ASCII letter case, as Windows names are.
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,5 +20,8 @@ std::string InstalledListText(const std::vector<std::string>& Paths);
 // Listed in its order with repeats dropped (the first kept), then each of Added not yet in it,
 // '/' turned into '\'. Two paths are the same when they differ only in ASCII letter case or in
 // which separator they use.
+// Between, when given, is called for each path on the way: a list of many thousand paths takes a
+// while, and the caller's window must answer meanwhile.
 std::vector<std::string> InstalledListUnion(std::vector<std::string> Listed,
-                                            const std::vector<std::string>& Added);
+                                            const std::vector<std::string>& Added,
+                                            const std::function<void()>& Between = {});
