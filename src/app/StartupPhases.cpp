@@ -37,9 +37,11 @@ void WriteStartupPhases() {
   if (Written) return;
   MarkStartupPhase("idle");
   Written = true;
-  wchar_t Path[MAX_PATH];
-  const DWORD Length = GetModuleFileNameW(nullptr, Path, MAX_PATH);
-  std::wstring File(Path, Length);
+  std::wstring File(32768, L'\0');
+  const DWORD Length = GetModuleFileNameW(nullptr, File.data(), static_cast<DWORD>(File.size()));
+  // A cut name would put the marks in another folder: none then.
+  if (Length == 0 || Length >= File.size()) return;
+  File.resize(Length);
   File = File.substr(0, File.find_last_of(L'\\') + 1) + L"startup-phases.txt";
   // Written under another name and renamed, so the reader never sees half a file.
   const std::wstring Partial = File + L".part";

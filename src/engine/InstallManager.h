@@ -83,8 +83,8 @@ class TInstallManager final : private TInstallSteps {
   // The signature in the manifest's last line, or without one install.inf.sig fetched, checked
   // against the manifest's bytes; the failure's cause set when it does not hold.
   bool SignatureHolds(const std::string& Manifest);
-  // The Parts' copy of the manifest in the temporary folder, for nobody to read back: made only
-  // where the user may create files and where it was meant to be, else left out.
+  // The copy of the manifest a run has always left in the temporary folder, for nobody to read
+  // back: made only where the user may create files and where it was meant to be, else left out.
   void KeepManifestCopy(const std::string& Manifest);
   // The verified manifest (with its signature's trailer) written beside the record it will
   // become, held, and read from there; the cause set when it can't be written.

@@ -31,9 +31,12 @@ bool IsParentSegment(std::u16string_view Segment) {
 bool StripsToOwnFile(std::u16string_view Segment) {
   const std::u16string_view Name = Trimmed(Segment);
   if (Name.size() == Segment.size()) return false;
-  for (std::string_view Own : kOwnFiles)
-    if (SameAsciiText<char16_t>(Name, std::u16string(Own.begin(), Own.end()))) return true;
-  return false;
+  return std::any_of(std::begin(kOwnFiles), std::end(kOwnFiles), [&](std::string_view Own) {
+    return Own.size() == Name.size() &&
+           std::equal(Own.begin(), Own.end(), Name.begin(), [](char a, char16_t b) {
+             return AsciiUpper(char16_t(static_cast<unsigned char>(a))) == AsciiUpper(b);
+           });
+  });
 }
 
 bool IsDeviceName(std::u16string_view Segment) {

@@ -109,6 +109,8 @@ bool IsShortcutTo(std::string_view Bytes, const std::string& Target) {
   if (FAILED(Stream->Write(Bytes.data(), static_cast<ULONG>(Bytes.size()), &Written)) ||
       FAILED(Stream->Seek(Start, STREAM_SEEK_SET, nullptr)) || FAILED(Persist->Load(Stream.Get())))
     return false;
+  // GetPath writes at most the buffer's size: a longer target comes back cut, never equals ours,
+  // and the shortcut stays.
   char Path[MAX_PATH * 4] = {};
   if (Link->GetPath(Path, sizeof Path, nullptr, SLGP_RAWPATH) != S_OK) return false;
   return CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, Path, -1, Target.c_str(), -1) ==

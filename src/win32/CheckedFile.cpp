@@ -79,9 +79,9 @@ bool IsRedirection(const FILE_ATTRIBUTE_TAG_INFO& Info) {
 // The path a file or folder is meant to have, as its final path shows it: its full path in long
 // form, or, while it does not exist yet, its folder's. "" when it can't be formed.
 std::wstring MeantPath(const std::wstring& Path) {
-  const std::wstring Full = WithoutExtendedPrefix(FullPathName(Path));
-  if (std::wstring Long = LongPathForm(ExtendedPath(Full)); !Long.empty())
-    return WithoutExtendedPrefix(Long);
+  const std::wstring Extended = ExtendedPath(Path);
+  const std::wstring Full = WithoutExtendedPrefix(Extended);
+  if (std::wstring Long = LongPathForm(Extended); !Long.empty()) return WithoutExtendedPrefix(Long);
   const std::wstring Folder = FolderOf(Full);
   if (Folder.empty()) return {};
   std::wstring Long = WithoutExtendedPrefix(LongPathForm(ExtendedPath(Folder)));

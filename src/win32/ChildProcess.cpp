@@ -1,7 +1,6 @@
 #include "win32/ChildProcess.h"
 
 #include <memory>
-#include <vector>
 
 #include "win32/FileSystem.h"
 #include "win32/SystemLibrary.h"

@@ -121,6 +121,9 @@ bool IsInsideFolder(const std::wstring& Path, const std::wstring& Folder) {
 }
 
 std::string GetTempDir() {
+  // A buffer of 260, as the folder was always read: GetTempPathA writes no more than it is given
+  // and answers a longer folder with the length it would need, which comes back as "" (the steps
+  // there are left out).
   char Buffer[MAX_PATH + 1] = {};
   const DWORD Length = GetTempPathA(MAX_PATH, Buffer);
   if (Length == 0 || Length > MAX_PATH) return {};
@@ -178,11 +181,13 @@ std::optional<TVolumeRoom> VolumeRoom(const std::wstring& Path) {
     Folder.resize(Separator == std::wstring::npos ? 0 : Separator + 1);
   }
   ULARGE_INTEGER Free = {};
-  wchar_t Root[MAX_PATH + 1] = {};
+  // The volume's path is at most the folder's (a folder a volume is mounted on) and a backslash.
+  std::wstring Root(Folder.size() + 2, L'\0');
   DWORD SectorsPerCluster = 0, BytesPerSector = 0, FreeClusters = 0, Clusters = 0;
   if (Folder.empty() || !GetDiskFreeSpaceExW(Folder.c_str(), &Free, nullptr, nullptr) ||
-      !GetVolumePathNameW(Folder.c_str(), Root, MAX_PATH) ||
-      !GetDiskFreeSpaceW(Root, &SectorsPerCluster, &BytesPerSector, &FreeClusters, &Clusters))
+      !GetVolumePathNameW(Folder.c_str(), Root.data(), static_cast<DWORD>(Root.size())) ||
+      !GetDiskFreeSpaceW(Root.c_str(), &SectorsPerCluster, &BytesPerSector, &FreeClusters,
+                         &Clusters))
     return std::nullopt;
   return TVolumeRoom{Free.QuadPart, std::uint64_t{SectorsPerCluster} * BytesPerSector};
 }

@@ -22,16 +22,6 @@ struct TMappedViewTraits : TNullIsInvalid<void*> {
 };
 using TMappedView = TUniqueHandle<TMappedViewTraits>;
 
-// The handle's final path without its "\\?\" prefix; "" when it has none.
-std::wstring FolderOfFinalPath(HANDLE File) {
-  wchar_t Path[32768];
-  const DWORD Length = GetFinalPathNameByHandleW(File, Path, ARRAYSIZE(Path), 0);
-  if (Length == 0 || Length >= ARRAYSIZE(Path)) return {};
-  const std::wstring Full(Path, Length);
-  const size_t Separator = Full.find_last_of(L'\\');
-  return Separator == std::wstring::npos ? std::wstring() : Full.substr(0, Separator + 1);
-}
-
 // The file mapped as the image, by the name the system gives its mapping.
 TFileHandle OpenMappedImage() {
   wchar_t Mapped[32768];
@@ -89,11 +79,4 @@ bool SameFile(HANDLE A, HANDLE B) {
          First.dwVolumeSerialNumber == Second.dwVolumeSerialNumber &&
          First.nFileIndexHigh == Second.nFileIndexHigh &&
          First.nFileIndexLow == Second.nFileIndexLow;
-}
-
-bool IsInFolder(HANDLE File, const std::wstring& Folder) {
-  const std::wstring Parent = FolderOfFinalPath(File);
-  if (Parent.empty()) return false;
-  const TFileHandle Actual = OpenForComparing(Parent), Expected = OpenForComparing(Folder);
-  return Actual && Expected && SameFile(Actual.Get(), Expected.Get());
 }

@@ -26,6 +26,3 @@ void LetGoOfRunningImage() noexcept;
 
 // Whether two handles refer to one file (volume and file index, not path text).
 bool SameFile(HANDLE A, HANDLE B);
-
-// Whether File stands directly in Folder, compared by the folders' identity.
-bool IsInFolder(HANDLE File, const std::wstring& Folder);
