@@ -21,12 +21,14 @@ struct TUrlmon {
   decltype(&::CreateAsyncBindCtx) CreateAsyncBindCtx = nullptr;
 };
 
-// The module stays loaded for the program's life: the service keeps threads of its own.
+// The module stays loaded for the program's life, and is never freed: the service keeps threads
+// of its own, which would run on in unloaded code if the exit's static destructors freed it
+// (measured under Wine: a page fault on execute at every exit after a download).
 const TUrlmon& Urlmon() {
-  static const TModule Module = LoadSystemLibrary(L"urlmon.dll");
+  static const HMODULE Module = LoadSystemLibrary(L"urlmon.dll").Release();
   static const TUrlmon Entries{
-      GetProcedure<decltype(&::CreateURLMonikerEx)>(Module.Get(), "CreateURLMonikerEx"),
-      GetProcedure<decltype(&::CreateAsyncBindCtx)>(Module.Get(), "CreateAsyncBindCtx")};
+      GetProcedure<decltype(&::CreateURLMonikerEx)>(Module, "CreateURLMonikerEx"),
+      GetProcedure<decltype(&::CreateAsyncBindCtx)>(Module, "CreateAsyncBindCtx")};
   return Entries;
 }
 
