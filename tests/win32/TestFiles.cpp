@@ -208,7 +208,13 @@ void ForgetInstallation() {
   RegGetValueA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion",
                "ProgramFilesDir", RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr,
                ProgramFiles, &Size);
-  RemoveTree(std::string(ProgramFiles) + "\\Harlune");
+  // A removal's copy may still be finishing there (deleting the uninstaller it set aside,
+  // removing the folders it emptied): the shell gives up when a file goes under it.
+  const std::string Harlune = std::string(ProgramFiles) + "\\Harlune";
+  for (int Try = 0; Try < 20 && FolderExistsA(Harlune); ++Try) {
+    if (Try > 0) Sleep(100);
+    RemoveTree(Harlune);
+  }
   RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Harlune");
   RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\Harlune");
   RegDeleteTreeA(HKEY_LOCAL_MACHINE,
